@@ -1,0 +1,4 @@
+// matrix.h: (not built yet)
+#pragma once
+
+#include "../runtime/skarn.h"

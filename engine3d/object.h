@@ -1,0 +1,4 @@
+// object.h: (not built yet)
+#pragma once
+
+#include "../runtime/skarn.h"

@@ -1,0 +1,4 @@
+// render.h: (not built yet)
+#pragma once
+
+#include "../runtime/skarn.h"

@@ -1,0 +1,4 @@
+// view.h: (not built yet)
+#pragma once
+
+#include "../runtime/skarn.h"

@@ -1,0 +1,4 @@
+// blit.h: (not built yet)
+#pragma once
+
+#include "../runtime/skarn.h"

@@ -1,0 +1,4 @@
+// blur.h: (not built yet)
+#pragma once
+
+#include "../runtime/skarn.h"

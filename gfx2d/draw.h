@@ -1,0 +1,4 @@
+// draw.h: (not built yet)
+#pragma once
+
+#include "../runtime/skarn.h"

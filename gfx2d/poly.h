@@ -1,0 +1,4 @@
+// poly.h: (not built yet)
+#pragma once
+
+#include "../runtime/skarn.h"

@@ -1,0 +1,4 @@
+// transform.h: (not built yet)
+#pragma once
+
+#include "../runtime/skarn.h"
