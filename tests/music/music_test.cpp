@@ -407,14 +407,24 @@ TEST(MusicWav, FullRateFileIsReadInFullBySox)
 
 // Starts and stops the music ten times, each time while the song is in
 // full swing; records the slowest stop and whether every process was gone.
-static void stop_ten_times(long play_ms)
+// With a file to watch, each stop waits until the music process has
+// written more of it, so the signal finds the writer at work.
+static void stop_ten_times(long play_ms, const char *growing_file)
 {
     long slowest = 0;
-    int all_gone = 1, all_clear = 1, all_started = 1;
+    int all_gone = 1, all_clear = 1, all_started = 1, all_grew = 1;
+    std::error_code ec;
     for (int i = 0; i < 10; i++) {
+        uintmax_t size_before = growing_file ? std::filesystem::file_size(growing_file, ec) : 0;
         music_start();
         int pid = music_pid;
         all_started &= pid > 0 && music_playing == 1;
+        if (growing_file) {
+            long t0 = scenario_now_ms();
+            while (std::filesystem::file_size(growing_file, ec) <= size_before && scenario_now_ms() - t0 < 5000)
+                scenario_sleep_ms(1);
+            all_grew &= std::filesystem::file_size(growing_file, ec) > size_before;
+        }
         scenario_sleep_ms(i == 0 ? 0 : play_ms);  // the first stop comes at once
         long t0 = scenario_now_ms();
         music_stop();
@@ -426,6 +436,7 @@ static void stop_ten_times(long play_ms)
     scenario_fact("all_started", all_started);
     scenario_fact("all_gone", all_gone);
     scenario_fact("all_clear", all_clear);
+    scenario_fact("all_grew", all_grew);
 }
 
 static void check_ten_stops(const ScenarioResult &r)
@@ -452,7 +463,7 @@ TEST(MusicStop, TenStopsInTheMiddleOfALongSong)
     ScenarioResult r = scenario_run(dir.path, answers(4, nosound, 44100), [] {
         sound_setup();
         music_load("long.mod");
-        stop_ten_times(30);
+        stop_ten_times(30, nullptr);
         sound_shutdown();
     });
     check_ten_stops(r);
@@ -469,10 +480,11 @@ TEST(MusicStop, TenStopsWhileTheWriterMixes)
     ScenarioResult r = scenario_run(dir.path, answers(1, wav, 8000), [] {
         sound_setup();
         music_load("long.mod");
-        stop_ten_times(5);
+        stop_ten_times(2, "music.wav");
         sound_shutdown();
     });
     check_ten_stops(r);
+    EXPECT_EQ(r.fact("all_grew"), 1);
     WavFile w = wav_read(dir.file("music.wav"));
     EXPECT_TRUE(w.header_ok);
     EXPECT_GT(w.data_size, 0u);
