@@ -486,15 +486,18 @@ void section_blobs(int at)
 
 void section_objects(int at)
 {
+    // Dark, dry and mechanical: the riff sits an octave low and the pads
+    // hold back until the last two bars.
     crash(at, 40);
-    pads(at, prog_drive, 6, 1, 16);
-    drums(at, ch_kick, synth_kick, 60, four_floor, 5);
-    drums(at, ch_snare, synth_snare, 48, back_beat, 5);
-    drums(at, ch_hat, synth_hat, 36, "xgogxgogxgogxgog", 6);
-    drums(at, ch_open_hat, synth_open_hat, 28, "..x...x...x...x.", 6);
+    pads_release(at);
+    pads(at + 4 * bar, prog_drive + 4, 2, 1, 20);
+    drums(at, ch_kick, synth_kick, 50, four_floor, 5);
+    drums(at, ch_snare, synth_snare, 30, "....g.......g...", 2);
+    drums(at + 2 * bar, ch_snare, synth_snare, 44, back_beat, 3);
+    drums(at, ch_hat, synth_hat, 30, "x.g.x.g.x.g.x.gg", 6);
     bass(at, prog_drive, 6, 42, "RRORRRORRRORR5OR");
     for (int b = 0; b < 6; b++)
-        line(at + b * bar, ch_lead, synth_lead, 36, riff[b]);
+        line(at + b * bar, ch_lead, synth_lead, 44, riff[b], -12);
     echo(at, at + 6 * bar, 2);
     arpeggio(at, ch_bell, prog_drive, 6, 1, "0120120120120121", 12);
     // The last bar builds: kick doubles, snare rolls, the sweep climbs.
@@ -507,7 +510,7 @@ void section_pages(int at)
 {
     crash(at, 48);
     crash(at + 8 * bar, 44);
-    pads(at, prog_pages, 12, 1, 20);
+    pads(at, prog_pages, 12, 1, 24);
     drums(at, ch_kick, synth_kick, 62, four_floor, 10);
     drums(at, ch_snare, synth_snare, 50, "....X.......X..g", 10);
     drums(at, ch_hat, synth_hat, 38, hats_16, 12);

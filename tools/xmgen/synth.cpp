@@ -53,6 +53,15 @@ struct BandPass {
 
 int frames(double seconds) { return int(seconds * synth_rate); }
 
+// Brings a one-shot's last `seconds` down to zero, so cutting it off at its
+// end cannot click.
+void fade_tail(std::vector<float> &s, double seconds)
+{
+    size_t n = std::min(s.size(), size_t(frames(seconds)));
+    for (size_t i = 0; i < n; i++)
+        s[s.size() - 1 - i] *= float(i) / float(n);
+}
+
 // Loop of `length` frames summing `voices` detuned copies of one harmonic
 // spectrum. Voice v runs base_cycles + offsets[v] whole cycles in the loop;
 // harmonic n has amplitude amp(n) and a random but fixed phase per voice.
@@ -111,6 +120,7 @@ XmInstrument build_kick()
         double click = click_filter.low(rnd.next()) * std::exp(-t / 0.004);
         s[i] = float(std::tanh(1.6 * (body + 0.6 * click)));
     }
+    fade_tail(s, 0.04);
     return make("kick", s, 0.95f, 64, 128, 4);
 }
 
@@ -127,6 +137,7 @@ XmInstrument build_snare()
         // Soft clipping thickens the crack without raising the peak.
         s[i] = float(std::tanh(2.5 * (0.6 * tone + 1.2 * noise)) * std::min(1.0, t / 0.001));
     }
+    fade_tail(s, 0.04);
     return make("snare", s, 0.9f, 64, 120, 4);
 }
 
@@ -146,6 +157,7 @@ std::vector<float> hat_signal(double length, double decay, uint32_t seed)
         double x = 0.12 * metal + 0.8 * rnd.next();
         s[i] = float(hp2.high(hp1.high(float(x))) * std::exp(-t / decay) * std::min(1.0, t / 0.0005));
     }
+    fade_tail(s, 0.01);
     return s;
 }
 
