@@ -7,4 +7,5 @@
 #include "object.h"  // Object3D model, geometry and object file loaders
 #include "view.h"    // camera, culling, near-plane clipping, projection
 #include "raster.h"  // render target, triangle and span fillers
+#include "span.h"    // span fillers of the textured triangle fillers
 #include "render.h"  // depth sort and object renderers

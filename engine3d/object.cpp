@@ -16,21 +16,20 @@ int32_t object_alloc(Object3D **out, int32_t vertex_count, int32_t triangle_coun
     Object3D *obj = (Object3D *)malloc(sizeof(Object3D));
     if (!obj)
         return -1;
-    // One element at least, so a zero count still gets a real block.
-    obj->vertices = (Vertex3D *)malloc(sizeof(Vertex3D) * (size_t)(vertex_count ? vertex_count : 1));
+    // Zero-filled, and one element at least, so a zero count still gets a
+    // real block and nothing reads undefined fields.
+    obj->vertices = (Vertex3D *)calloc((size_t)(vertex_count ? vertex_count : 1), sizeof(Vertex3D));
     if (!obj->vertices) {
         free(obj);
         return -2;
     }
-    obj->triangles =
-        (Triangle3D *)malloc(sizeof(Triangle3D) * (size_t)(triangle_count ? triangle_count : 1));
+    obj->triangles = (Triangle3D *)calloc((size_t)(triangle_count ? triangle_count : 1), sizeof(Triangle3D));
     if (!obj->triangles) {
         free(obj->vertices);
         free(obj);
         return -3;
     }
-    obj->sort_pairs =
-        (DepthPair *)malloc(sizeof(DepthPair) * (size_t)(triangle_count ? triangle_count : 1));
+    obj->sort_pairs = (DepthPair *)calloc((size_t)(triangle_count ? triangle_count : 1), sizeof(DepthPair));
     if (!obj->sort_pairs) {
         free(obj->triangles);
         free(obj->vertices);

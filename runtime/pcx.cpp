@@ -46,7 +46,14 @@ int pcx_decode(const char *path, const uint8_t *data, long size, uint8_t **pixel
         return 0;
 
     // At most 65535 x 65536 bytes: fits a size_t on every machine we run on.
+    // Two encoded bytes give at most 63 pixels, so a header that promises
+    // more than the file can hold is malformed before anything is allocated.
     const size_t total = (size_t)bpl * (size_t)h;
+    const size_t most = (size_t)(size - pcx_header_size + 1) / 2 * 63 + 1;
+    if (total > most) {
+        printf("PCX file %s was malformed", path);
+        return -4;
+    }
     uint8_t *buf = (uint8_t *)malloc(total);
     if (!buf) {
         printf("ERROR: couldn't allocate");

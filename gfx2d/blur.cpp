@@ -1,0 +1,137 @@
+// blur.cpp: the in-place fading blurs and the copying blur.
+//
+// The in-place filters keep the new value of the previous pixel in r (a
+// register, never read back from the buffer). The pixel above has already
+// been recomputed when it is read; the right and lower samples are still old.
+// Fade 0 has its own instantiation without the subtract and clamp: it is the
+// common case of the show.
+#include "blur.h"
+
+#include <cstring>
+
+namespace {
+
+template <bool fading>
+inline int blur_apply_fade(int v, int fade)
+{
+    if constexpr (fading) {
+        v -= fade;
+        return v < 0 ? 0 : v;
+    } else {
+        (void)fade;
+        return v;
+    }
+}
+
+template <bool fading>
+void blur_fade_pass(uint8_t *buf, int width, int height, int fade)
+{
+    const int n = width * height;
+    const int last_row = n - width;
+    int r = buf[0];
+    int i = 0;
+    for (; i < width; i++) {
+        r = blur_apply_fade<fading>((r + 4 * buf[i] + buf[i + 1] + 2 * buf[i + width]) >> 3, fade);
+        buf[i] = (uint8_t)r;
+    }
+    for (; i < last_row; i++) {
+        r = blur_apply_fade<fading>(
+            (r + 4 * buf[i] + buf[i + 1] + buf[i + width] + buf[i - width]) >> 3, fade);
+        buf[i] = (uint8_t)r;
+    }
+    // Last row: no row below. With fade the right neighbour still counts;
+    // without it the running value takes its weight.
+    for (; i < n - 1; i++) {
+        if constexpr (fading)
+            r = blur_apply_fade<true>((r + 4 * buf[i] + buf[i + 1] + 2 * buf[i - width]) >> 3,
+                                      fade);
+        else
+            r = (2 * r + 4 * buf[i] + 2 * buf[i - width]) >> 3;
+        buf[i] = (uint8_t)r;
+    }
+    buf[n - 1] = (uint8_t)r;  // the last pixel repeats its predecessor, unfaded
+}
+
+template <bool fading>
+void blur_fade_offset_pass(uint8_t *buf, int width, int height, int fade, int o)
+{
+    const int n = width * height;
+    const int last_row = n - width;
+    const int below = width - o;  // the lower sample lies o columns left of below
+    int r = buf[0];
+    int i = 0;
+    for (; i < width; i++) {
+        r = blur_apply_fade<fading>((buf[i] + 4 * r + buf[i + o] + 2 * buf[i + below]) >> 3, fade);
+        buf[i] = (uint8_t)r;
+    }
+    for (; i < last_row; i++) {
+        r = blur_apply_fade<fading>(
+            (buf[i] + 4 * r + buf[i + o] + buf[i + below] + buf[i - width]) >> 3, fade);
+        buf[i] = (uint8_t)r;
+    }
+    for (; i < n - 1; i++) {
+        r = blur_apply_fade<fading>((buf[i] + 2 * r + buf[i - width]) >> 2, fade);
+        buf[i] = (uint8_t)r;
+    }
+    // The last pixel keeps its old value.
+}
+
+}  // namespace
+
+void blur_fade(uint8_t *buf, int width, int height, unsigned fade)
+{
+    // The first and last rows read the row below or above: two rows at least.
+    if (width < 1 || height < 2)
+        return;
+    const int f = (int)(fade & 0xFF);
+    if (f)
+        blur_fade_pass<true>(buf, width, height, f);
+    else
+        blur_fade_pass<false>(buf, width, height, 0);
+}
+
+void blur_fade_offset(uint8_t *buf, int width, int height, unsigned fade, unsigned offset)
+{
+    const int o = (int)(offset & 0xFF);
+    // The samples at i + o and i + width - o stay inside two rows only when
+    // the offset is at most the width.
+    if (width < 1 || height < 2 || o > width)
+        return;
+    const int f = (int)(fade & 0xFF);
+    if (f)
+        blur_fade_offset_pass<true>(buf, width, height, f, o);
+    else
+        blur_fade_offset_pass<false>(buf, width, height, 0, o);
+}
+
+void blur_copy(uint8_t *dst, const uint8_t *src, unsigned width, unsigned height)
+{
+    if (width <= 1 || height <= 1) {
+        memcpy(dst, src, (size_t)width * height);
+        return;
+    }
+    const size_t w = width;
+    const unsigned xl = width - 1, yl = height - 1;
+    for (unsigned y = 0; y < height; y++) {
+        const uint8_t *s = src + y * w;
+        uint8_t *d = dst + y * w;
+        // On the top and bottom rows the missing neighbour row is never read.
+        const uint8_t *up = y > 0 ? s - w : s, *down = y < yl ? s + w : s;
+        if (y == 0) {
+            d[0] = (uint8_t)((s[1] + 2 * s[0] + down[0]) >> 2);
+            for (unsigned x = 1; x < xl; x++)
+                d[x] = (uint8_t)((s[x - 1] + s[x] + s[x + 1] + down[x]) >> 2);
+            d[xl] = (uint8_t)((s[xl - 1] + 2 * s[xl] + down[xl]) >> 2);
+        } else if (y == yl) {
+            d[0] = (uint8_t)((s[1] + 2 * s[0] + up[0]) >> 2);
+            for (unsigned x = 1; x < xl; x++)
+                d[x] = (uint8_t)((s[x - 1] + s[x] + s[x + 1] + up[x]) >> 2);
+            d[xl] = (uint8_t)((s[xl - 1] + 2 * s[xl] + up[xl]) >> 2);
+        } else {
+            d[0] = (uint8_t)((s[0] + up[0] + down[0] + s[1]) >> 2);
+            for (unsigned x = 1; x < xl; x++)
+                d[x] = (uint8_t)((s[x - 1] + up[x] + 4 * s[x] + down[x] + s[x + 1]) >> 3);
+            d[xl] = (uint8_t)((s[xl] + up[xl] + down[xl] + s[xl - 1]) >> 2);
+        }
+    }
+}

@@ -1,0 +1,98 @@
+// prompt_int fed through a pipe in a child process: what it prints, what it
+// returns, and how it ends at the end of its input.
+#include "skarn.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+struct PromptRun {
+    std::string out;  // everything printed, then "=<value>" when it returned
+    int status;
+};
+
+PromptRun run_prompt(const std::string &input, int min, int max)
+{
+    int in[2], out[2];
+    EXPECT_EQ(pipe(in), 0);
+    EXPECT_EQ(pipe(out), 0);
+    fflush(stdout);
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(in[0], 0);
+        dup2(out[1], 1);
+        close(in[1]);
+        close(out[0]);
+        int v = prompt_int("Q? ", min, max);
+        printf("=%d", v);
+        fflush(stdout);
+        _exit(0);
+    }
+    close(in[0]);
+    close(out[1]);
+    (void)!write(in[1], input.data(), input.size());
+    close(in[1]);
+    PromptRun run;
+    char buf[4096];
+    ssize_t n;
+    while ((n = read(out[0], buf, sizeof buf)) > 0)
+        run.out.append(buf, (size_t)n);
+    close(out[0]);
+    int st = 0;
+    waitpid(pid, &st, 0);
+    run.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return run;
+}
+
+}  // namespace
+
+TEST(Prompt, AcceptsAnswersInRange)
+{
+    EXPECT_EQ(run_prompt("3\n", 0, 4).out, "Q? =3");
+    EXPECT_EQ(run_prompt("0\n", 0, 4).out, "Q? =0");
+    EXPECT_EQ(run_prompt("4\n", 0, 4).out, "Q? =4");
+    EXPECT_EQ(run_prompt("   4\n", 0, 4).out, "Q? =4");
+    EXPECT_EQ(run_prompt("+2\n", 0, 4).out, "Q? =2");
+    EXPECT_EQ(run_prompt("3abc\n", 0, 4).out, "Q? =3");
+    // No digits at all reads as 0.
+    EXPECT_EQ(run_prompt("x\n", 0, 4).out, "Q? =0");
+}
+
+TEST(Prompt, AsksAgainUntilInRange)
+{
+    EXPECT_EQ(run_prompt("5\n-1\n2\n", 0, 4).out, "Q? Q? Q? =2");
+    EXPECT_EQ(run_prompt("7999\n44101\n8000\n", 8000, 44100).out, "Q? Q? Q? =8000");
+    EXPECT_EQ(run_prompt("44100\n", 8000, 44100).out, "Q? =44100");
+    // An empty line is not an answer.
+    EXPECT_EQ(run_prompt("\n1\n", 1, 3).out, "Q? Q? =1");
+    // Too large for a long: out of range, not wrapped into range.
+    EXPECT_EQ(run_prompt("99999999999999999999999\n2\n", 0, 4).out, "Q? Q? =2");
+    EXPECT_EQ(run_prompt("4294967298\n2\n", 0, 4).out, "Q? Q? =2");
+}
+
+TEST(Prompt, LongLineIsReadInPieces)
+{
+    // 300 digits: a 254-character piece (out of range), then the rest of the
+    // line (46 digits, out of range), then the next line.
+    std::string line(300, '1');
+    PromptRun run = run_prompt(line + "\n3\n", 0, 4);
+    EXPECT_EQ(run.out, "Q? Q? Q? =3");
+}
+
+TEST(Prompt, EndOfInputStopsTheProgram)
+{
+    PromptRun run = run_prompt("", 0, 4);
+    EXPECT_NE(run.status, 0);
+    EXPECT_EQ(run.out.find('='), std::string::npos);
+    EXPECT_EQ(run.out.rfind("Q? ", 0), 0u);
+    // A lone digit without a line end at the very end is not an answer either.
+    run = run_prompt("3", 0, 4);
+    EXPECT_NE(run.status, 0);
+    EXPECT_EQ(run.out.find('='), std::string::npos);
+    run = run_prompt("9\n", 0, 4);
+    EXPECT_NE(run.status, 0);
+}

@@ -1,0 +1,145 @@
+// The show's sequence: main run as a child process over the recording back
+// end and the virtual clock, its call log and its output checked.
+#include "recording_display.h"
+#include "skarn.h"
+#include "test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <vector>
+
+namespace {
+
+struct ShowRun {
+    int status = -1;
+    std::string out;
+    std::vector<std::pair<char, uint32_t>> calls;
+    std::string tail;
+};
+
+// Runs a program in an empty temporary folder with answers on stdin.
+ShowRun run_show(const char *program, const std::string &answers, const std::string &env = "")
+{
+    TempDir dir;
+    write_bytes(dir.file("answers"), answers);
+    std::string cmd = "cd '" + dir.path + "' && SKARN_RECORD_LOG=log " + env + " '" + program +
+                      "' < answers > out 2>&1";
+    ShowRun run;
+    int rc = system(cmd.c_str());
+    run.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    std::ifstream out(dir.file("out"));
+    std::stringstream ss;
+    ss << out.rdbuf();
+    run.out = ss.str();
+    std::ifstream log(dir.file("log"));
+    std::string op, sum;
+    while (log >> op) {
+        if (op.size() == 1) {
+            log >> sum;
+            run.calls.push_back({op[0], (uint32_t)strtoul(sum.c_str(), nullptr, 16)});
+        } else {
+            std::string rest;
+            std::getline(log, rest);
+            run.tail += op + rest + "\n";
+        }
+    }
+    return run;
+}
+
+uint32_t black_palette_sum()
+{
+    Palette p;
+    memset(&p, 0, sizeof p);
+    return recording_checksum(p.rgb, sizeof p.rgb);
+}
+
+uint32_t black_frame_sum()
+{
+    std::vector<uint8_t> f(320 * 240, 0);
+    return recording_checksum(f.data(), f.size());
+}
+
+}  // namespace
+
+TEST(Show, RunsItsWholeSequenceAndEndsBlack)
+{
+    ShowRun run = run_show(SKARN_RECORDED_PROGRAM, "0\n");
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(run.out.rfind("*** skarn for LINUX by velk *** \n", 0), 0u) << run.out;
+    const char *closing = "------------------- Skarn ------------------\n";
+    size_t at = run.out.find(closing);
+    ASSERT_NE(at, std::string::npos);
+    // Three closing lines, the last followed by an empty line, then nothing.
+    std::string tail = run.out.substr(at);
+    EXPECT_EQ(std::count(tail.begin(), tail.end(), '\n'), 4);
+    EXPECT_EQ(tail.substr(tail.size() - 3), "-\n\n");
+    EXPECT_NE(tail.find("- Grimfall - '99 - On The CONTEST - "), std::string::npos);
+
+    ASSERT_FALSE(run.calls.empty());
+    EXPECT_EQ(run.calls.front().first, 'o');
+    EXPECT_EQ(run.calls.back().first, 'c');
+    for (size_t i = 1; i + 1 < run.calls.size(); i++)
+        EXPECT_NE(run.calls[i].first, 'o') << "display opened twice";
+
+    // Every blank screen: black palette, black frame, retrace wait. The
+    // show has 15 of them: 7 in the load phase, 7 before runs, 1 at the end.
+    int blanks = 0;
+    for (size_t i = 0; i < run.calls.size(); i++) {
+        if (run.calls[i].first != 'r')
+            continue;
+        blanks++;
+        ASSERT_GE(i, 2u);
+        EXPECT_EQ(run.calls[i - 2].first, 'p');
+        EXPECT_EQ(run.calls[i - 2].second, black_palette_sum());
+        EXPECT_EQ(run.calls[i - 1].first, 'f');
+        EXPECT_EQ(run.calls[i - 1].second, black_frame_sum());
+    }
+    EXPECT_EQ(blanks, 15);
+    // The last thing shown before display_close is the final blank screen.
+    size_t n = run.calls.size();
+    EXPECT_EQ(run.calls[n - 2].first, 'r');
+    EXPECT_NE(run.tail.find("last-frame 320 240"), std::string::npos) << run.tail;
+}
+
+TEST(Show, FailedImageAllocationIsFatal)
+{
+    for (int which = 1; which <= 3; which++) {
+        ShowRun run = run_show(SKARN_ALLOC_FAIL_PROGRAM, "0\n", "SKARN_FAIL_CREATE=" + std::to_string(which));
+        EXPECT_EQ(run.status, 255) << "failing image " << which;
+        EXPECT_NE(run.out.find("Cann't allocate image!\n"), std::string::npos) << run.out;
+        EXPECT_EQ(run.out.find("------------------- Skarn"), std::string::npos);
+        // Display opened, then closed on the fatal path; nothing shown.
+        ASSERT_EQ(run.calls.size(), 2u);
+        EXPECT_EQ(run.calls[0].first, 'o');
+        EXPECT_EQ(run.calls[1].first, 'c');
+    }
+}
+
+TEST(Show, BlankScreenIsBlackPaletteBlackFrameRetrace)
+{
+    recording_reset();
+    Image *frame = nullptr;
+    ASSERT_EQ(image_create(&frame, 320, 240), 0);
+    memset(frame->pixels, 7, 320 * 240);
+    memset(current_palette.rgb, 200, sizeof current_palette.rgb);
+    blank_screen(frame);
+    EXPECT_EQ(recording_ops(), "pfr");
+    for (int i = 0; i < 768; i++)
+        ASSERT_EQ(current_palette.rgb[i], 0);
+    for (int i = 0; i < 320 * 240; i++)
+        ASSERT_EQ(frame->pixels[i], 0);
+    EXPECT_EQ(recording_calls[0].sum, black_palette_sum());
+    EXPECT_EQ(recording_calls[1].sum, black_frame_sum());
+    image_destroy(&frame);
+}
+
+TEST(ShowDeathTest, FatalPathClosesDisplayAndExitsWithStatus)
+{
+    EXPECT_EXIT(show_fatal("Cann't load image x !\n", -1), testing::ExitedWithCode(255),
+                "");
+}
