@@ -33,17 +33,6 @@ static bool raster_target_ready(void)
            render_state.height <= RENDER_MAX_ROWS;
 }
 
-int32_t raster_truncate(double value)
-{
-    if (!(value == value))
-        return 0;
-    if (value >= 2147483647.0)
-        return INT32_MAX;
-    if (value <= -2147483648.0)
-        return INT32_MIN;
-    return (int32_t)value;
-}
-
 // ---------------------------------------------------------------- skeleton
 
 enum FillKind {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "../runtime/skarn.h"
+#include "matrix.h"  // float_to_int_trunc
 #include "object.h"  // TexCoords
 
 // Rows the render target can have: the size of the row pointer table.
@@ -70,10 +71,6 @@ void tri_fill_perspective(const uint8_t *tex, int tex_width, const ScreenTriangl
 void tri_fill_perspective_shaded(const uint8_t *tex, int tex_width, const ScreenTriangle *xy,
                                  const TexCoords *uv, const TriangleShading *shade,
                                  const ShadeTable *table);
-
-// Float to int32 truncating toward zero, without the undefined behaviour of
-// a plain cast: NaN gives 0 and values beyond int32 saturate.
-int32_t raster_truncate(double value);
 
 // Shade-table row of a 16.16 light level, held to the table's 64 rows.
 inline int raster_shade_row(int32_t level)

@@ -78,12 +78,12 @@ static void span_affine_walk(int row, int x0, int x1)
 
 // The exact 16.16 coordinate at a sample point: (c/z) x 65536 / (1/z).
 // A sample past the span's end may meet 1/z = 0; the division then gives an
-// infinity, which raster_truncate saturates instead of trapping.
+// infinity, which float_to_int_trunc saturates instead of trapping.
 static inline void span_sample(double uz, double vz, double iz, int32_t *u, int32_t *v)
 {
     float k = (float)(65536.0 / iz);
-    *u = raster_truncate(uz * (double)k);
-    *v = raster_truncate(vz * (double)k);
+    *u = float_to_int_trunc(uz * (double)k);
+    *v = float_to_int_trunc(vz * (double)k);
 }
 
 template <int LOG2, bool SHADED>
