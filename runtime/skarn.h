@@ -140,16 +140,19 @@ const char *string_find_nocase(const char *haystack, const char *needle);
 void vec4_print(const float v[4]);
 
 // ---------------------------------------------------------------- sound and music
+// MikMod plays the module in a forked music process. Every function here is
+// safe to call at any time and more than once (the fatal path calls
+// music_stop and sound_shutdown whatever state the show is in).
 
-extern int sound_enabled;
-extern volatile int music_playing;
-extern int music_pid;
+extern int sound_enabled;            // 1 once sound_setup has started the library
+extern volatile int music_playing;   // 1 while a music process is believed alive
+extern int music_pid;                // that process, 0 when there is none
 
-int sound_setup(void);
-int music_load(const char *path);
-void music_start(void);
-void music_stop(void);
-void sound_shutdown(void);
+int sound_setup(void);               // the three questions and MikMod_Init; 0 or -1
+int music_load(const char *path);    // 0 loaded or nothing to do, -1 "MikMod Error"
+void music_start(void);              // forks the music process
+void music_stop(void);               // stops and reaps it (bounded wait, then kill)
+void sound_shutdown(void);           // music_stop, then MikMod_Exit
 int music_load_and_start(const char *path);
-void music_on_sigchld(int sig);
-void music_child_on_signal(int sig);
+void music_on_sigchld(int sig);      // SIGCHLD handler of the show's process
+void music_child_on_signal(int sig); // stop-signal handler of the music process

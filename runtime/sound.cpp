@@ -1,16 +1,338 @@
-// sound.cpp: sound set-up and the music process (not built yet: the show
-// runs silent).
+// sound.cpp: the sound set-up questions, the MikMod start and stop, and the
+// music process: a forked child that plays the loaded module once while the
+// show runs, stopped by SIGUSR1 and reaped by the SIGCHLD handler.
 #include "skarn.h"
 
+#include <mikmod.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <sys/wait.h>
+#include <unistd.h>
+
 int sound_enabled = 0;
-volatile int music_playing = 0;
+volatile int music_playing = 0;  // written by the SIGCHLD handler
 int music_pid = 0;
 
-int sound_setup(void) { return 0; }
-int music_load(const char *) { return 0; }
-void music_start(void) {}
-void music_stop(void) {}
-void sound_shutdown(void) {}
-int music_load_and_start(const char *) { return 0; }
-void music_on_sigchld(int) {}
-void music_child_on_signal(int) {}
+static MODULE *music_module = nullptr;
+static const int music_extspd = 1;
+static const int music_panflag = 1;
+static const int music_loop = 0;  // the song plays once and ends
+static const int music_max_channels = 64;
+
+// How long music_stop waits for the music process to leave on its own
+// before it kills it: far more than a healthy one needs, and short enough
+// that the show's end never hangs.
+static const long music_stop_grace_ms = 2000;
+
+// Set by the music process's signal handler, read by its play loop.
+static volatile sig_atomic_t music_child_stop_requested = 0;
+
+// The signals the music process takes as "stop", and the set blocked while
+// the parent forks or reaps, so no handler sees a half-stored pid.
+static void music_signal_sets(sigset_t *stop_set, sigset_t *guard_set)
+{
+    sigemptyset(stop_set);
+    sigaddset(stop_set, SIGUSR1);
+    sigaddset(stop_set, SIGTERM);
+    sigaddset(stop_set, SIGINT);
+    *guard_set = *stop_set;
+    sigaddset(guard_set, SIGCHLD);
+}
+
+static void music_install_handler(int sig, void (*handler)(int), int flags)
+{
+    struct sigaction action;
+    memset(&action, 0, sizeof action);
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = flags;
+    sigaction(sig, &action, nullptr);
+}
+
+int sound_setup(void)
+{
+    // The library sizes its own mixing buffer: there is no buffer-size
+    // setting in this version of it.
+    md_mixfreq = 44100;
+    md_device = 0;
+    md_volume = 96;
+    md_musicvolume = 128;
+    md_sndfxvolume = 128;
+    md_pansep = 128;
+    md_reverb = 0;
+    md_mode = DMODE_SOFT_MUSIC | DMODE_STEREO | DMODE_16BITS;
+
+    int mode = prompt_int("Choose output mode:\n0. NO music\n1. 8 bits, mono\n2. 8 bits, stereo\n"
+                          "3. 16 bits, mono\n4. 16 bits, stereo\nType corresponding number : ",
+                          0, 4);
+    switch (mode) {
+    case 0:
+        sound_enabled = 0;
+        return 0;
+    case 1: md_mode = DMODE_SOFT_MUSIC; break;
+    case 2: md_mode = DMODE_SOFT_MUSIC | DMODE_STEREO; break;
+    case 3: md_mode = DMODE_SOFT_MUSIC | DMODE_16BITS; break;
+    default: md_mode = DMODE_SOFT_MUSIC | DMODE_STEREO | DMODE_16BITS; break;
+    }
+
+    MikMod_RegisterAllLoaders();
+    MikMod_RegisterAllDrivers();
+
+    printf("Choose sound device :\n");
+    char *list = MikMod_InfoDriver();
+    int count = 0;
+    if (list && list[0]) {
+        count = 1;
+        for (const char *p = list; *p; p++)
+            count += *p == '\n';
+    }
+    if (count == 0) {
+        // No list means no driver to choose: a question nobody can answer.
+        MikMod_free(list);
+        printf("MikMod Driver error!\n");
+        fflush(stdout);
+        sound_enabled = 0;
+        return -1;
+    }
+    printf("%s\n", list);
+    MikMod_free(list);
+
+    md_device = (UWORD)prompt_int("Type corresponding number : ", 1, count);
+    md_mixfreq = (UWORD)prompt_int("Enter mixing frequency (eg. 11025,22050,44100) : ", 8000, 44100);
+
+    if (MikMod_Init("") != 0) {
+        printf("MikMod Driver error!\n");
+        fflush(stdout);
+        sound_enabled = 0;
+        return -1;
+    }
+
+    // Read after the start, so the line tells what the library settled on.
+    printf("Using %s for %d bit %s %s sound at %u Hz\n\n", md_driver->Name,
+           (md_mode & DMODE_16BITS) ? 16 : 8, (md_mode & DMODE_INTERP) ? "interpolated" : "normal",
+           (md_mode & DMODE_STEREO) ? "stereo" : "mono", (unsigned)md_mixfreq);
+    fflush(stdout);
+
+    sound_enabled = 1;
+    music_playing = 0;
+    music_pid = 0;
+    // SA_RESTART: the terminal reads and the waits the handler interrupts go on.
+    music_install_handler(SIGCHLD, music_on_sigchld, SA_RESTART | SA_NOCLDSTOP);
+    return 0;
+}
+
+// Frees the loaded song, if any.
+static void music_free_module(void)
+{
+    if (music_module) {
+        Player_Stop();
+        Player_Free(music_module);
+        music_module = nullptr;
+    }
+}
+
+int music_load(const char *path)
+{
+    if (sound_enabled != 1 || music_playing == 1)
+        return 0;
+    music_free_module();
+    music_module = Player_Load(path, music_max_channels, 0);
+    if (!music_module) {
+        printf("MikMod Error\n");
+        fflush(stdout);
+        music_playing = 0;
+        return -1;
+    }
+    music_module->extspd = music_extspd;
+    music_module->panflag = music_panflag;
+    music_module->loop = music_loop;
+    return 0;
+}
+
+// The music process: plays the song until it ends or a stop signal comes.
+// The library takes a lock inside MikMod_Update, Player_Stop and
+// Player_Free, so the handler only raises a flag and the loop does the rest.
+[[noreturn]] static void music_child_run(const sigset_t *parent_mask)
+{
+    music_child_stop_requested = 0;
+    music_install_handler(SIGUSR1, music_child_on_signal, 0);
+    music_install_handler(SIGTERM, music_child_on_signal, 0);
+    music_install_handler(SIGINT, music_child_on_signal, 0);
+    music_install_handler(SIGCHLD, SIG_DFL, 0);  // no children of its own to reap
+    // A stop that came during the fork is pending and is taken here.
+    sigset_t stop_set, guard_set;
+    music_signal_sets(&stop_set, &guard_set);
+    sigset_t mask = *parent_mask;
+    sigdelset(&mask, SIGUSR1);
+    sigdelset(&mask, SIGTERM);
+    sigdelset(&mask, SIGINT);
+    sigprocmask(SIG_SETMASK, &mask, nullptr);
+
+    if (sound_enabled == 1 && music_playing == 0 && music_module) {
+        music_playing = 1;
+        Player_Start(music_module);
+        while (!music_child_stop_requested && Player_Active()) {
+            MikMod_Update();
+            usleep(500);
+        }
+        Player_Stop();
+        Player_Free(music_module);
+        music_module = nullptr;
+        music_playing = 0;
+    }
+    // The disk writers' data sits in stdio buffers; the library is never
+    // shut down here (the parent owns it), so flush and leave without
+    // running the show's exit handlers.
+    fflush(nullptr);
+    _exit(0);
+}
+
+void music_start(void)
+{
+    if (sound_enabled != 1 || music_playing == 1)
+        return;
+
+    sigset_t stop_set, guard_set, old_mask;
+    music_signal_sets(&stop_set, &guard_set);
+    sigprocmask(SIG_BLOCK, &guard_set, &old_mask);
+
+    // Anything still buffered (text, the WAV header) would otherwise be
+    // written once by each process.
+    fflush(nullptr);
+    pid_t pid = fork();
+    if (pid == 0)
+        music_child_run(&old_mask);
+    if (pid > 0) {
+        music_pid = pid;
+        music_playing = 1;
+    } else {
+        // No music process: nothing to signal later, the show runs silent.
+        music_pid = 0;
+        music_playing = 0;
+    }
+    sigprocmask(SIG_SETMASK, &old_mask, nullptr);
+}
+
+static long music_monotonic_ms(void)
+{
+    // Real time, not the show's clock: a test's virtual clock must not
+    // shorten the wait for a real process.
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return (long)now.tv_sec * 1000 + now.tv_nsec / 1000000;
+}
+
+// Ends the music process pid (still unreaped: the caller blocks SIGCHLD):
+// ask with SIGUSR1, give it a moment, then kill it; always reap it.
+static void music_end_process(pid_t pid)
+{
+    kill(pid, SIGUSR1);
+    long deadline = music_monotonic_ms() + music_stop_grace_ms;
+    for (;;) {
+        pid_t got = waitpid(pid, nullptr, WNOHANG);
+        if (got == pid || (got < 0 && errno != EINTR))
+            return;  // reaped, or not our child any more
+        if (music_monotonic_ms() >= deadline)
+            break;
+        struct timespec step = {0, 1000000};
+        nanosleep(&step, nullptr);
+    }
+    kill(pid, SIGKILL);
+    while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
+}
+
+void music_stop(void)
+{
+    if (sound_enabled != 1 || music_playing != 1)
+        return;
+    sigset_t stop_set, guard_set, old_mask;
+    music_signal_sets(&stop_set, &guard_set);
+    sigprocmask(SIG_BLOCK, &guard_set, &old_mask);
+    // With SIGCHLD blocked, a set flag means the process is not reaped yet,
+    // so music_pid is still ours to signal.
+    if (music_playing == 1 && music_pid > 0)
+        music_end_process(music_pid);
+    music_playing = 0;
+    music_pid = 0;
+    sigprocmask(SIG_SETMASK, &old_mask, nullptr);
+}
+
+// The WAV writer fills in its header sizes when the library shuts down, but
+// the data was written by the music process, so the parent's counts are
+// zero: set both sizes from the length of the file.
+static void music_patch_wav_header(const char *path)
+{
+    FILE *f = fopen(path, "r+b");
+    if (!f)
+        return;
+    uint8_t head[44];
+    long length = -1;
+    if (fread(head, 1, sizeof head, f) == sizeof head && memcmp(head, "RIFF", 4) == 0 &&
+        memcmp(head + 36, "data", 4) == 0 && fseek(f, 0, SEEK_END) == 0)
+        length = ftell(f);
+    if (length >= 44 && length - 8 <= 0xffffffffL) {
+        const uint32_t sizes[2] = {(uint32_t)(length - 8), (uint32_t)(length - 44)};
+        const long offsets[2] = {4, 40};
+        for (int i = 0; i < 2; i++) {
+            uint8_t le[4] = {(uint8_t)sizes[i], (uint8_t)(sizes[i] >> 8), (uint8_t)(sizes[i] >> 16),
+                             (uint8_t)(sizes[i] >> 24)};
+            if (fseek(f, offsets[i], SEEK_SET) == 0)
+                fwrite(le, 1, 4, f);
+        }
+    }
+    fclose(f);
+}
+
+void sound_shutdown(void)
+{
+    if (sound_enabled != 1)
+        return;
+    music_stop();
+    music_free_module();
+    bool wav = md_driver == &drv_wav;
+    MikMod_Exit();
+    if (wav)
+        music_patch_wav_header("music.wav");
+    // Shut down once: a second call (a fatal path after the shutdown) does nothing.
+    sound_enabled = 0;
+}
+
+int music_load_and_start(const char *path)
+{
+    if (sound_enabled == 1 && music_playing == 0) {
+        if (music_load(path) != 0)
+            return -1;
+    }
+    music_start();
+    return 0;
+}
+
+void music_on_sigchld(int)
+{
+    int saved_errno = errno;
+    // Only the music process is reaped here: other children (the archive
+    // reader's tar) belong to whoever waits for them.
+    for (;;) {
+        pid_t pid = music_pid;
+        if (pid <= 0)
+            break;
+        pid_t got = waitpid(pid, nullptr, WNOHANG);
+        if (got <= 0)
+            break;
+        if (got == pid) {
+            music_playing = 0;
+            music_pid = 0;  // reaped: the id may now name someone else
+        }
+    }
+    errno = saved_errno;
+}
+
+void music_child_on_signal(int)
+{
+    music_child_stop_requested = 1;
+}

@@ -1,0 +1,652 @@
+// music_test.cpp: the start-up questions, the MikMod start, the music
+// process (play to the end, stop mid-song, missing module, no device) and
+// the WAV file the disk writer leaves behind.
+#include "module_writer.h"
+#include "scenario.h"
+#include "skarn.h"
+
+#include <gtest/gtest.h>
+#include <mikmod.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+struct Driver {
+    int number = 0;
+    std::string name;
+};
+
+// The library's number and name of a driver, looked up in a child process
+// so the test process itself never registers anything.
+Driver driver_lookup(const char *alias)
+{
+    TempDir dir;
+    ScenarioResult r = scenario_run(dir.path, "", [alias] {
+        MikMod_RegisterAllDrivers();
+        int number = MikMod_DriverFromAlias(alias);
+        scenario_fact("number", number);
+        MDRIVER *driver = MikMod_DriverByOrdinal(number);
+        scenario_fact_text("name", driver ? driver->Name : "");
+    });
+    Driver d;
+    d.number = (int)r.fact("number");
+    auto it = r.facts.find("name");
+    if (it != r.facts.end())
+        d.name = it->second;
+    return d;
+}
+
+std::string answers(int mode, const Driver &driver, int frequency)
+{
+    return std::to_string(mode) + "\n" + std::to_string(driver.number) + "\n" + std::to_string(frequency) + "\n";
+}
+
+uint32_t le32(const std::string &b, size_t at)
+{
+    return (uint32_t)(uint8_t)b[at] | (uint32_t)(uint8_t)b[at + 1] << 8 | (uint32_t)(uint8_t)b[at + 2] << 16 |
+           (uint32_t)(uint8_t)b[at + 3] << 24;
+}
+
+uint16_t le16(const std::string &b, size_t at)
+{
+    return (uint16_t)((uint8_t)b[at] | (uint8_t)b[at + 1] << 8);
+}
+
+struct WavFile {
+    std::string bytes;
+    bool header_ok = false;  // RIFF/WAVE/fmt /data in place, sizes agree with the length
+    int channels = 0, rate = 0, byte_rate = 0, align = 0, bits = 0;
+    uint32_t data_size = 0;
+    int peak = 0;          // largest distance of a sample from silence
+    long last_loud = -1;   // offset into the data of the last loud sample
+};
+
+WavFile wav_read(const std::string &path)
+{
+    WavFile w;
+    std::ifstream in(path, std::ios::binary);
+    w.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    const std::string &b = w.bytes;
+    if (b.size() < 44)
+        return w;
+    w.channels = le16(b, 22);
+    w.rate = (int)le32(b, 24);
+    w.byte_rate = (int)le32(b, 28);
+    w.align = le16(b, 32);
+    w.bits = le16(b, 34);
+    w.data_size = le32(b, 40);
+    w.header_ok = b.compare(0, 4, "RIFF") == 0 && le32(b, 4) == b.size() - 8 && b.compare(8, 8, "WAVEfmt ") == 0 &&
+                  le32(b, 16) == 16 && le16(b, 20) == 1 && b.compare(36, 4, "data") == 0 &&
+                  w.data_size == b.size() - 44;
+    for (size_t i = 44; i + (w.bits == 16 ? 1 : 0) < b.size(); i += w.bits == 16 ? 2 : 1) {
+        int v = w.bits == 16 ? (int16_t)le16(b, i) : (int)(uint8_t)b[i] - 128;
+        w.peak = std::max(w.peak, std::abs(v));
+        if (std::abs(v) > (w.bits == 16 ? 256 : 1))
+            w.last_loud = (long)i - 44;
+    }
+    return w;
+}
+
+std::string using_line(const Driver &d, int bits, const char *channels, int frequency)
+{
+    return "Using " + d.name + " for " + std::to_string(bits) + " bit normal " + channels + " sound at " +
+           std::to_string(frequency) + " Hz\n\n";
+}
+
+const char *const mode_prompt = "Choose output mode:\n0. NO music\n1. 8 bits, mono\n2. 8 bits, stereo\n"
+                                "3. 16 bits, mono\n4. 16 bits, stereo\nType corresponding number : ";
+
+// Waits, in real time, until the SIGCHLD handler has seen the music
+// process end; records how long that took.
+void wait_for_song_end(long limit_ms)
+{
+    long start = scenario_now_ms();
+    while (music_playing && scenario_now_ms() - start < limit_ms)
+        scenario_sleep_ms(5);
+    scenario_fact("song_end_wait_ms", scenario_now_ms() - start);
+    scenario_fact("playing_after_end", music_playing);
+}
+
+// True when pid is neither running nor a zombie of ours.
+bool process_gone(int pid)
+{
+    return pid > 0 && kill(pid, 0) < 0 && errno == ESRCH && waitpid(pid, nullptr, WNOHANG) < 0;
+}
+
+// The sound lasts the song's length less its silent last row, to the
+// sample; the writer mixes in blocks of 32768 bytes, so the file may go on
+// for less than one block after the song's end.
+void check_song_length(const WavFile &w, int orders, int rows, int speed)
+{
+    const long frame = (long)w.channels * w.bits / 8;
+    const long row_ms = speed * 20L;
+    const long end = module_duration_ms(orders, rows, speed) * w.rate / 1000 * frame;
+    const long last_row = row_ms * w.rate / 1000 * frame;
+    EXPECT_NEAR(w.last_loud, end - last_row, 32 * frame) << "song of " << end << " bytes";
+    EXPECT_GE((long)w.data_size, end);
+    EXPECT_LT((long)w.data_size, end + 32768);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- answer 0
+
+TEST(SoundOff, AnswerZeroAsksOnceAndLeavesEverythingAlone)
+{
+    TempDir dir;
+    ASSERT_TRUE(module_write_mod(dir.file("song.mod"), 1, 8, 6));
+    ScenarioResult r = scenario_run(dir.path, "0\n", [] {
+        scenario_fact("setup", sound_setup());
+        scenario_fact("enabled", sound_enabled);
+        // Nothing registered: the library was never touched.
+        char *list = MikMod_InfoDriver();
+        scenario_fact("driver_list", list != nullptr);
+        MikMod_free(list);
+        struct sigaction chld;
+        sigaction(SIGCHLD, nullptr, &chld);
+        scenario_fact("sigchld_default", chld.sa_handler == SIG_DFL);
+        scenario_fact("load", music_load("song.mod"));
+        music_start();
+        scenario_fact("pid", music_pid);
+        scenario_fact("playing", music_playing);
+        scenario_fact("no_child", waitpid(-1, nullptr, WNOHANG) < 0 && errno == ECHILD);
+        music_stop();
+        music_stop();
+        sound_shutdown();
+        sound_shutdown();
+    });
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_TRUE(r.group_gone);
+    EXPECT_EQ(r.out, mode_prompt);
+    EXPECT_EQ(r.fact("setup"), 0);
+    EXPECT_EQ(r.fact("enabled"), 0);
+    EXPECT_EQ(r.fact("driver_list"), 0);
+    EXPECT_EQ(r.fact("sigchld_default"), 1);
+    EXPECT_EQ(r.fact("load"), 0);
+    EXPECT_EQ(r.fact("pid"), 0);
+    EXPECT_EQ(r.fact("playing"), 0);
+    EXPECT_EQ(r.fact("no_child"), 1);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("music.wav")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("music.raw")));
+}
+
+TEST(SoundOff, LetterAnswerCountsAsZero)
+{
+    TempDir dir;
+    ScenarioResult r = scenario_run(dir.path, "\nx\n", [] { scenario_fact("setup", sound_setup()); });
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.fact("setup"), 0);
+    // The empty line is no answer and is asked again; the letter is 0.
+    EXPECT_EQ(r.out, std::string(mode_prompt) + mode_prompt);
+}
+
+// ---------------------------------------------------------------- questions and report line
+
+class ReportLine : public ::testing::TestWithParam<int> {};
+
+TEST_P(ReportLine, ModeSetsBitsAndChannelsInLineAndHeader)
+{
+    const int mode = GetParam();
+    const int bits = mode >= 3 ? 16 : 8;
+    const int channels = mode % 2 == 0 ? 2 : 1;
+    Driver wav = driver_lookup("wav");
+    ASSERT_GT(wav.number, 0);
+    TempDir dir;
+    ScenarioResult r = scenario_run(dir.path, answers(mode, wav, 11025), [] {
+        scenario_fact("setup", sound_setup());
+        scenario_fact("enabled", sound_enabled);
+        sound_shutdown();
+    });
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.fact("setup"), 0);
+    EXPECT_EQ(r.fact("enabled"), 1);
+    EXPECT_EQ(scenario_count(r.out, using_line(wav, bits, channels == 2 ? "stereo" : "mono", 11025)), 1) << r.out;
+    WavFile w = wav_read(dir.file("music.wav"));
+    EXPECT_TRUE(w.header_ok);
+    EXPECT_EQ(w.bytes.size(), 44u);
+    EXPECT_EQ(w.channels, channels);
+    EXPECT_EQ(w.bits, bits);
+    EXPECT_EQ(w.rate, 11025);
+    EXPECT_EQ(w.align, channels * bits / 8);
+    EXPECT_EQ(w.byte_rate, 11025 * channels * bits / 8);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, ReportLine, ::testing::Values(1, 2, 3, 4));
+
+TEST(SoundSetup, DeviceListAndOutOfRangeAnswersAreAskedAgain)
+{
+    Driver nosound = driver_lookup("nosound");
+    ASSERT_GT(nosound.number, 0);
+    TempDir dir;
+    // Device 0 and a number past the list, then the real one; frequencies
+    // one outside each end, then the lowest one allowed.
+    std::string in = "3\n0\n999\n" + std::to_string(nosound.number) + "\n7999\n44101\n8000\n";
+    ScenarioResult r = scenario_run(dir.path, in, [] {
+        scenario_fact("setup", sound_setup());
+        scenario_fact("device", md_device);
+        scenario_fact("frequency", md_mixfreq);
+        sound_shutdown();
+    });
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.fact("setup"), 0);
+    EXPECT_EQ(r.fact("device"), nosound.number);
+    EXPECT_EQ(r.fact("frequency"), 8000);
+    EXPECT_EQ(scenario_count(r.out, "Choose sound device :\n"), 1);
+    // The list is printed whole, numbered from 1, then a blank line.
+    EXPECT_EQ(scenario_count(r.out, " 1 "), 1);
+    EXPECT_EQ(scenario_count(r.out, " " + nosound.name), 1);
+    EXPECT_EQ(scenario_count(r.out, "Type corresponding number : "), 4);
+    EXPECT_EQ(scenario_count(r.out, "Enter mixing frequency (eg. 11025,22050,44100) : "), 3);
+    EXPECT_EQ(scenario_count(r.out, using_line(nosound, 16, "mono", 8000)), 1) << r.out;
+}
+
+TEST(SoundSetup, MissingDeviceIsADriverErrorAndTheShowGoesOnSilent)
+{
+    if (access("/dev/dsp", F_OK) == 0)
+        GTEST_SKIP() << "this machine has /dev/dsp";
+    Driver oss = driver_lookup("oss");
+    if (oss.number <= 0)
+        GTEST_SKIP() << "the library has no OSS driver";
+    TempDir dir;
+    ASSERT_TRUE(module_write_mod(dir.file("song.mod"), 1, 8, 6));
+    ScenarioResult r = scenario_run(dir.path, answers(4, oss, 44100), [] {
+        scenario_fact("setup", sound_setup());
+        scenario_fact("enabled", sound_enabled);
+        scenario_fact("load", music_load("song.mod"));
+        music_start();
+        scenario_fact("pid", music_pid);
+        scenario_fact("no_child", waitpid(-1, nullptr, WNOHANG) < 0 && errno == ECHILD);
+        music_stop();
+        sound_shutdown();
+        sound_shutdown();
+    });
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.fact("setup"), -1);
+    EXPECT_EQ(r.fact("enabled"), 0);
+    EXPECT_EQ(r.fact("load"), 0);
+    EXPECT_EQ(r.fact("pid"), 0);
+    EXPECT_EQ(r.fact("no_child"), 1);
+    EXPECT_EQ(scenario_count(r.out, "(eg. 11025,22050,44100) : MikMod Driver error!\n"), 1) << r.out;
+    EXPECT_EQ(scenario_count(r.out, "Using "), 0);
+}
+
+// ---------------------------------------------------------------- the song plays to its end
+
+TEST(MusicWav, SongEndsByItselfAndLeavesAFullWavFile)
+{
+    Driver wav = driver_lookup("wav");
+    ASSERT_GT(wav.number, 0);
+    TempDir dir;
+    const int orders = 2, rows = 8, speed = 6;  // 1.92 s
+    ASSERT_TRUE(module_write_mod(dir.file("song.mod"), orders, rows, speed));
+    ScenarioResult r = scenario_run(dir.path, answers(4, wav, 22050), [] {
+        scenario_fact("setup", sound_setup());
+        scenario_fact("load", music_load("song.mod"));
+        // Left in the buffer on purpose: the fork must not print it twice.
+        printf("loaded\n");
+        music_start();
+        int pid = music_pid;
+        scenario_fact("playing_after_start", music_playing);
+        wait_for_song_end(15000);
+        scenario_fact("gone", process_gone(pid));
+        // The shutdown finds nothing to stop; a second round is harmless.
+        music_stop();
+        sound_shutdown();
+        music_stop();
+        sound_shutdown();
+        printf("done\n");
+    });
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_TRUE(r.group_gone);
+    EXPECT_EQ(r.fact("setup"), 0);
+    EXPECT_EQ(r.fact("load"), 0);
+    EXPECT_EQ(r.fact("playing_after_start"), 1);
+    EXPECT_EQ(r.fact("playing_after_end"), 0);
+    EXPECT_EQ(r.fact("gone"), 1);
+    EXPECT_EQ(scenario_count(r.out, "Type corresponding number : Enter mixing frequency (eg. 11025,22050,44100) : " +
+                                        using_line(wav, 16, "stereo", 22050)),
+              1)
+        << r.out;
+    EXPECT_EQ(scenario_max_line_repeats(r.out), 1) << r.out;
+    EXPECT_EQ(scenario_count(r.out, "loaded\n"), 1);
+
+    WavFile w = wav_read(dir.file("music.wav"));
+    EXPECT_TRUE(w.header_ok);
+    EXPECT_EQ(w.channels, 2);
+    EXPECT_EQ(w.bits, 16);
+    EXPECT_EQ(w.rate, 22050);
+    EXPECT_EQ(w.byte_rate, 22050 * 4);
+    EXPECT_EQ(w.align, 4);
+    EXPECT_GT(w.peak, 1000);
+    check_song_length(w, orders, rows, speed);
+}
+
+TEST(MusicWav, EightBitMonoAt8000)
+{
+    Driver wav = driver_lookup("wav");
+    ASSERT_GT(wav.number, 0);
+    TempDir dir;
+    const int orders = 3, rows = 6, speed = 5;  // 1.8 s
+    ASSERT_TRUE(module_write_mod(dir.file("song.mod"), orders, rows, speed));
+    ScenarioResult r = scenario_run(dir.path, answers(1, wav, 8000), [] {
+        sound_setup();
+        music_load("song.mod");
+        music_start();
+        wait_for_song_end(15000);
+        sound_shutdown();
+    });
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_TRUE(r.group_gone);
+    EXPECT_EQ(r.fact("playing_after_end"), 0);
+    EXPECT_EQ(scenario_count(r.out, using_line(wav, 8, "mono", 8000)), 1) << r.out;
+    WavFile w = wav_read(dir.file("music.wav"));
+    EXPECT_TRUE(w.header_ok);
+    EXPECT_EQ(w.channels, 1);
+    EXPECT_EQ(w.bits, 8);
+    EXPECT_EQ(w.rate, 8000);
+    EXPECT_EQ(w.byte_rate, 8000);
+    EXPECT_EQ(w.align, 1);
+    EXPECT_GT(w.peak, 16);
+    check_song_length(w, orders, rows, speed);
+}
+
+// The whole road at full quality, read back by an independent tool.
+TEST(MusicWav, FullRateFileIsReadInFullBySox)
+{
+    if (system("sox --version >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "sox is not installed";
+    Driver wav = driver_lookup("wav");
+    ASSERT_GT(wav.number, 0);
+    TempDir dir;
+    ASSERT_TRUE(module_write_mod(dir.file("song.mod"), 2, 10, 4));  // 1.6 s
+    ScenarioResult r = scenario_run(dir.path, answers(4, wav, 44100), [] {
+        sound_setup();
+        music_load_and_start("song.mod");
+        wait_for_song_end(15000);
+        music_stop();
+        sound_shutdown();
+    });
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.fact("playing_after_end"), 0);
+    WavFile w = wav_read(dir.file("music.wav"));
+    ASSERT_TRUE(w.header_ok);
+    check_song_length(w, 2, 10, 4);
+    // sox counts the samples it reads; a short header would make it stop early.
+    std::string command = "sox '" + dir.file("music.wav") + "' -n stat 2>&1";
+    FILE *p = popen(command.c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    std::string report;
+    char buf[256];
+    while (fgets(buf, sizeof buf, p))
+        report += buf;
+    EXPECT_EQ(pclose(p), 0) << report;
+    EXPECT_EQ(scenario_count(report, "Samples read:"), 1) << report;
+    long samples = -1;
+    size_t at = report.find("Samples read:");
+    if (at != std::string::npos)
+        samples = strtol(report.c_str() + at + 13, nullptr, 10);
+    EXPECT_EQ(samples, (long)w.data_size / 2) << report;
+    EXPECT_EQ(scenario_count(report, "WARN"), 0) << report;
+}
+
+// ---------------------------------------------------------------- stopping
+
+// Starts and stops the music ten times, each time while the song is in
+// full swing; records the slowest stop and whether every process was gone.
+// With a file to watch, each stop waits until the music process has
+// written more of it, so the signal finds the writer at work.
+static void stop_ten_times(long play_ms, const char *growing_file)
+{
+    long slowest = 0;
+    int all_gone = 1, all_clear = 1, all_started = 1, all_grew = 1;
+    std::error_code ec;
+    for (int i = 0; i < 10; i++) {
+        uintmax_t size_before = growing_file ? std::filesystem::file_size(growing_file, ec) : 0;
+        music_start();
+        int pid = music_pid;
+        all_started &= pid > 0 && music_playing == 1;
+        if (growing_file) {
+            long t0 = scenario_now_ms();
+            while (std::filesystem::file_size(growing_file, ec) <= size_before && scenario_now_ms() - t0 < 5000)
+                scenario_sleep_ms(1);
+            all_grew &= std::filesystem::file_size(growing_file, ec) > size_before;
+        }
+        scenario_sleep_ms(i == 0 ? 0 : play_ms);  // the first stop comes at once
+        long t0 = scenario_now_ms();
+        music_stop();
+        slowest = std::max(slowest, scenario_now_ms() - t0);
+        all_gone &= process_gone(pid);
+        all_clear &= music_playing == 0 && music_pid == 0;
+    }
+    scenario_fact("slowest_stop_ms", slowest);
+    scenario_fact("all_started", all_started);
+    scenario_fact("all_gone", all_gone);
+    scenario_fact("all_clear", all_clear);
+    scenario_fact("all_grew", all_grew);
+}
+
+static void check_ten_stops(const ScenarioResult &r)
+{
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_TRUE(r.group_gone);
+    EXPECT_EQ(r.fact("all_started"), 1);
+    EXPECT_EQ(r.fact("all_gone"), 1);
+    EXPECT_EQ(r.fact("all_clear"), 1);
+    EXPECT_GE(r.fact("slowest_stop_ms"), 0);
+    // Quicker than the 2 s music_stop grants before it kills: every music
+    // process left by itself (a handler that stops the player from inside
+    // an update deadlocks and needs the kill).
+    EXPECT_LT(r.fact("slowest_stop_ms"), 1900);
+}
+
+TEST(MusicStop, TenStopsInTheMiddleOfALongSong)
+{
+    Driver nosound = driver_lookup("nosound");
+    ASSERT_GT(nosound.number, 0);
+    TempDir dir;
+    ASSERT_TRUE(module_write_mod(dir.file("long.mod"), 100, 64, 31));  // over an hour
+    ScenarioResult r = scenario_run(dir.path, answers(4, nosound, 44100), [] {
+        sound_setup();
+        music_load("long.mod");
+        stop_ten_times(30, nullptr);
+        sound_shutdown();
+    });
+    check_ten_stops(r);
+}
+
+// The disk writer spends its time inside the library's update, so the stop
+// signal lands there: the music process must still leave promptly.
+TEST(MusicStop, TenStopsWhileTheWriterMixes)
+{
+    Driver wav = driver_lookup("wav");
+    ASSERT_GT(wav.number, 0);
+    TempDir dir;
+    ASSERT_TRUE(module_write_mod(dir.file("long.mod"), 100, 64, 31));
+    ScenarioResult r = scenario_run(dir.path, answers(1, wav, 8000), [] {
+        sound_setup();
+        music_load("long.mod");
+        stop_ten_times(2, "music.wav");
+        sound_shutdown();
+    });
+    check_ten_stops(r);
+    EXPECT_EQ(r.fact("all_grew"), 1);
+    WavFile w = wav_read(dir.file("music.wav"));
+    EXPECT_TRUE(w.header_ok);
+    EXPECT_GT(w.data_size, 0u);
+}
+
+TEST(MusicStop, ShowFatalWhilePlayingEndsTheMusicProcess)
+{
+    Driver nosound = driver_lookup("nosound");
+    ASSERT_GT(nosound.number, 0);
+    TempDir dir;
+    ASSERT_TRUE(module_write_mod(dir.file("long.mod"), 100, 64, 31));
+    ScenarioResult r = scenario_run(dir.path, answers(2, nosound, 22050), [] {
+        sound_setup();
+        music_load("long.mod");
+        music_start();
+        scenario_fact("pid", music_pid);
+        show_fatal("Cann't allocate image!\n", -1);
+    });
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exit_status, 255);
+    EXPECT_TRUE(r.group_gone);
+    EXPECT_GT(r.fact("pid"), 0);
+    EXPECT_EQ(scenario_count(r.out, "Cann't allocate image!\n"), 1);
+}
+
+TEST(MusicStop, StopAndShutdownBeforeTheMusicStartsAndTwice)
+{
+    Driver nosound = driver_lookup("nosound");
+    ASSERT_GT(nosound.number, 0);
+    TempDir dir;
+    ASSERT_TRUE(module_write_mod(dir.file("song.mod"), 1, 8, 6));
+    ScenarioResult r = scenario_run(dir.path, answers(4, nosound, 44100), [] {
+        // Before the set-up, as a fatal path in display_open would.
+        music_stop();
+        sound_shutdown();
+        sound_setup();
+        music_load("song.mod");
+        music_stop();
+        music_stop();
+        scenario_fact("no_child", waitpid(-1, nullptr, WNOHANG) < 0 && errno == ECHILD);
+        sound_shutdown();
+        scenario_fact("enabled", sound_enabled);
+        sound_shutdown();
+        // After the shutdown nothing starts.
+        music_start();
+        scenario_fact("pid", music_pid);
+    });
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.fact("no_child"), 1);
+    EXPECT_EQ(r.fact("enabled"), 0);
+    EXPECT_EQ(r.fact("pid"), 0);
+}
+
+// ---------------------------------------------------------------- loading
+
+TEST(MusicLoad, MissingModuleLeavesTheShowSilent)
+{
+    Driver nosound = driver_lookup("nosound");
+    ASSERT_GT(nosound.number, 0);
+    TempDir dir;
+    ScenarioResult r = scenario_run(dir.path, answers(4, nosound, 44100), [] {
+        sound_setup();
+        scenario_fact("load", music_load("music/skarn.xm"));
+        // The music process still starts, finds no song and ends at once;
+        // the SIGCHLD handler clears the flag.
+        music_start();
+        wait_for_song_end(3000);
+        // Once more, reaped here to see its exit status.
+        sigset_t chld, old;
+        sigemptyset(&chld);
+        sigaddset(&chld, SIGCHLD);
+        sigprocmask(SIG_BLOCK, &chld, &old);
+        music_start();
+        int status = -1;
+        long t0 = scenario_now_ms();
+        scenario_fact("waited", waitpid(music_pid, &status, 0) == music_pid);
+        scenario_fact("exit_ms", scenario_now_ms() - t0);
+        scenario_fact("exited", WIFEXITED(status));
+        scenario_fact("status", WEXITSTATUS(status));
+        music_playing = 0;  // what the handler would have done
+        music_pid = 0;
+        sigprocmask(SIG_SETMASK, &old, nullptr);
+        scenario_fact("load_and_start", music_load_and_start("music/skarn.xm"));
+        scenario_fact("pid_after", music_pid);
+        sound_shutdown();
+    });
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_TRUE(r.group_gone);
+    EXPECT_EQ(r.fact("load"), -1);
+    EXPECT_EQ(r.fact("playing_after_end"), 0);
+    EXPECT_LT(r.fact("song_end_wait_ms"), 3000);
+    EXPECT_EQ(r.fact("waited"), 1);
+    EXPECT_LT(r.fact("exit_ms"), 2000);
+    EXPECT_EQ(r.fact("exited"), 1);
+    EXPECT_EQ(r.fact("status"), 0);
+    EXPECT_EQ(r.fact("load_and_start"), -1);
+    EXPECT_EQ(r.fact("pid_after"), 0);
+    EXPECT_EQ(scenario_count(r.out, "Hz\n\nMikMod Error\nMikMod Error\n"), 1) << r.out;
+}
+
+TEST(MusicLoad, ReloadFreesTheFirstSongAndStillPlays)
+{
+    Driver wav = driver_lookup("wav");
+    ASSERT_GT(wav.number, 0);
+    TempDir dir;
+    ASSERT_TRUE(module_write_mod(dir.file("a.mod"), 4, 8, 6));
+    ASSERT_TRUE(module_write_mod(dir.file("b.mod"), 1, 8, 6));  // 0.96 s
+    ScenarioResult r = scenario_run(dir.path, answers(3, wav, 11025), [] {
+        sound_setup();
+        scenario_fact("first", music_load("a.mod"));
+        scenario_fact("second", music_load("b.mod"));
+        music_start();
+        // While playing, a load does nothing.
+        scenario_fact("while_playing", music_load("a.mod"));
+        wait_for_song_end(15000);
+        sound_shutdown();
+    });
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exit_status, 0);  // a leak would fail a sanitizer build here
+    EXPECT_EQ(r.fact("first"), 0);
+    EXPECT_EQ(r.fact("second"), 0);
+    EXPECT_EQ(r.fact("while_playing"), 0);
+    EXPECT_EQ(r.fact("playing_after_end"), 0);
+    WavFile w = wav_read(dir.file("music.wav"));
+    EXPECT_TRUE(w.header_ok);
+    check_song_length(w, 1, 8, 6);
+}
+
+// ---------------------------------------------------------------- the SIGCHLD handler
+
+TEST(MusicHandler, KeepsErrnoAndTheFlagForAStrangerPid)
+{
+    TempDir dir;
+    ScenarioResult r = scenario_run(dir.path, "", [] {
+        // Process 1 is nobody's child here: waitpid fails inside the handler.
+        music_pid = 1;
+        music_playing = 1;
+        errno = EDOM;
+        music_on_sigchld(SIGCHLD);
+        scenario_fact("errno_kept", errno == EDOM);
+        scenario_fact("playing", music_playing);
+        // A child of ours that has ended is reaped and clears the flag.
+        pid_t pid = fork();
+        if (pid == 0)
+            _exit(0);
+        scenario_sleep_ms(50);
+        music_pid = pid;
+        errno = EDOM;
+        music_on_sigchld(SIGCHLD);
+        scenario_fact("errno_kept_2", errno == EDOM);
+        scenario_fact("playing_2", music_playing);
+        scenario_fact("pid_2", music_pid);
+        scenario_fact("gone", kill(pid, 0) < 0 && errno == ESRCH);
+    });
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.fact("errno_kept"), 1);
+    EXPECT_EQ(r.fact("playing"), 1);
+    EXPECT_EQ(r.fact("errno_kept_2"), 1);
+    EXPECT_EQ(r.fact("playing_2"), 0);
+    EXPECT_EQ(r.fact("pid_2"), 0);
+    EXPECT_EQ(r.fact("gone"), 1);
+}
