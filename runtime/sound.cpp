@@ -262,28 +262,42 @@ void music_stop(void)
     sigprocmask(SIG_SETMASK, &old_mask, nullptr);
 }
 
-// The WAV writer fills in its header sizes when the library shuts down, but
-// the data was written by the music process, so the parent's counts are
-// zero: set both sizes from the length of the file.
-static void music_patch_wav_header(const char *path)
+// Writes value as 4 bytes at offset, little- or big-endian.
+static void music_put_u32(FILE *f, long offset, uint32_t value, bool big_endian)
+{
+    uint8_t b[4];
+    for (int i = 0; i < 4; i++)
+        b[big_endian ? 3 - i : i] = (uint8_t)(value >> (8 * i));
+    if (fseek(f, offset, SEEK_SET) == 0)
+        fwrite(b, 1, 4, f);
+}
+
+// The WAV and AIFF writers fill in their header sizes when the library
+// shuts down, but the sound was written by the music process, so the
+// parent's counts are zero: set every size from the length of the file.
+static void music_patch_disk_header(const char *path)
 {
     FILE *f = fopen(path, "r+b");
     if (!f)
         return;
-    uint8_t head[44];
-    long length = -1;
-    if (fread(head, 1, sizeof head, f) == sizeof head && memcmp(head, "RIFF", 4) == 0 &&
-        memcmp(head + 36, "data", 4) == 0 && fseek(f, 0, SEEK_END) == 0)
-        length = ftell(f);
-    if (length >= 44 && length - 8 <= 0xffffffffL) {
-        const uint32_t sizes[2] = {(uint32_t)(length - 8), (uint32_t)(length - 44)};
-        const long offsets[2] = {4, 40};
-        for (int i = 0; i < 2; i++) {
-            uint8_t le[4] = {(uint8_t)sizes[i], (uint8_t)(sizes[i] >> 8), (uint8_t)(sizes[i] >> 16),
-                             (uint8_t)(sizes[i] >> 24)};
-            if (fseek(f, offsets[i], SEEK_SET) == 0)
-                fwrite(le, 1, 4, f);
-        }
+    uint8_t h[54];
+    size_t got = fread(h, 1, sizeof h, f);
+    long length = fseek(f, 0, SEEK_END) == 0 ? ftell(f) : -1;
+    if (length > 0xffffffffL)
+        length = -1;  // too long for the header's 32-bit sizes
+    if (got >= 44 && length >= 44 && memcmp(h, "RIFF", 4) == 0 && memcmp(h + 8, "WAVE", 4) == 0 &&
+        memcmp(h + 36, "data", 4) == 0) {
+        music_put_u32(f, 4, (uint32_t)(length - 8), false);
+        music_put_u32(f, 40, (uint32_t)(length - 44), false);
+    } else if (got == 54 && length >= 54 && memcmp(h, "FORM", 4) == 0 && memcmp(h + 8, "AIFFCOMM", 8) == 0 &&
+               memcmp(h + 38, "SSND", 4) == 0) {
+        int channels = h[20] << 8 | h[21];
+        int bits = h[26] << 8 | h[27];
+        long frame = (long)channels * ((bits + 7) / 8);
+        music_put_u32(f, 4, (uint32_t)(length - 8), true);
+        if (frame > 0)
+            music_put_u32(f, 22, (uint32_t)((length - 54) / frame), true);  // sample frames
+        music_put_u32(f, 42, (uint32_t)(length - 46), true);  // SSND: offset, block size, sound
     }
     fclose(f);
 }
@@ -294,10 +308,10 @@ void sound_shutdown(void)
         return;
     music_stop();
     music_free_module();
-    bool wav = md_driver == &drv_wav;
+    const char *disk_file = md_driver == &drv_wav ? "music.wav" : md_driver == &drv_aiff ? "music.aiff" : nullptr;
     MikMod_Exit();
-    if (wav)
-        music_patch_wav_header("music.wav");
+    if (disk_file)
+        music_patch_disk_header(disk_file);
     // Shut down once: a second call (a fatal path after the shutdown) does nothing.
     sound_enabled = 0;
 }

@@ -69,11 +69,30 @@ struct WavFile {
     long last_loud = -1;   // offset into the data of the last loud sample
 };
 
+// Finds the loudest sample and the last loud one of the sound from byte
+// `start` of w.bytes on (signed 16-bit or unsigned 8-bit samples).
+void wav_scan(WavFile &w, size_t start)
+{
+    const std::string &b = w.bytes;
+    const size_t step = w.bits == 16 ? 2 : 1;
+    for (size_t i = start; i + step <= b.size(); i += step) {
+        int v = w.bits == 16 ? (int16_t)le16(b, i) : (int)(uint8_t)b[i] - 128;
+        w.peak = std::max(w.peak, std::abs(v));
+        if (std::abs(v) > (w.bits == 16 ? 256 : 1))
+            w.last_loud = (long)(i - start);
+    }
+}
+
+std::string file_bytes(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 WavFile wav_read(const std::string &path)
 {
     WavFile w;
-    std::ifstream in(path, std::ios::binary);
-    w.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    w.bytes = file_bytes(path);
     const std::string &b = w.bytes;
     if (b.size() < 44)
         return w;
@@ -86,12 +105,7 @@ WavFile wav_read(const std::string &path)
     w.header_ok = b.compare(0, 4, "RIFF") == 0 && le32(b, 4) == b.size() - 8 && b.compare(8, 8, "WAVEfmt ") == 0 &&
                   le32(b, 16) == 16 && le16(b, 20) == 1 && b.compare(36, 4, "data") == 0 &&
                   w.data_size == b.size() - 44;
-    for (size_t i = 44; i + (w.bits == 16 ? 1 : 0) < b.size(); i += w.bits == 16 ? 2 : 1) {
-        int v = w.bits == 16 ? (int16_t)le16(b, i) : (int)(uint8_t)b[i] - 128;
-        w.peak = std::max(w.peak, std::abs(v));
-        if (std::abs(v) > (w.bits == 16 ? 256 : 1))
-            w.last_loud = (long)i - 44;
-    }
+    wav_scan(w, 44);
     return w;
 }
 
@@ -121,18 +135,35 @@ bool process_gone(int pid)
     return pid > 0 && kill(pid, 0) < 0 && errno == ESRCH && waitpid(pid, nullptr, WNOHANG) < 0;
 }
 
-// The sound lasts the song's length less its silent last row, to the
-// sample; the writer mixes in blocks of 32768 bytes, so the file may go on
-// for less than one block after the song's end.
+// The sound lasts the song's length less its silent last row, to within
+// the rounding of each tick to whole samples; the writer mixes in blocks of
+// 32768 bytes, so the file may go on for less than one block after the end.
 void check_song_length(const WavFile &w, int orders, int rows, int speed)
 {
     const long frame = (long)w.channels * w.bits / 8;
-    const long row_ms = speed * 20L;
+    const long ticks = (long)orders * rows * speed;
     const long end = module_duration_ms(orders, rows, speed) * w.rate / 1000 * frame;
-    const long last_row = row_ms * w.rate / 1000 * frame;
-    EXPECT_NEAR(w.last_loud, end - last_row, 32 * frame) << "song of " << end << " bytes";
-    EXPECT_GE((long)w.data_size, end);
+    const long last_row = speed * 20L * w.rate / 1000 * frame;
+    EXPECT_NEAR(w.last_loud, end - last_row, (ticks + 32) * frame) << "song of " << end << " bytes";
+    EXPECT_GE((long)w.data_size, end - ticks * frame);
     EXPECT_LT((long)w.data_size, end + 32768);
+}
+
+// The number of samples sox reads from a sound file, -1 when it fails.
+long sox_samples_read(const std::string &path)
+{
+    std::string command = "sox '" + path + "' -n stat 2>&1";
+    FILE *p = popen(command.c_str(), "r");
+    if (!p)
+        return -1;
+    std::string report;
+    char buf[256];
+    while (fgets(buf, sizeof buf, p))
+        report += buf;
+    if (pclose(p) != 0 || report.find("WARN") != std::string::npos)
+        return -1;
+    size_t at = report.find("Samples read:");
+    return at == std::string::npos ? -1 : strtol(report.c_str() + at + 13, nullptr, 10);
 }
 
 } // namespace
@@ -386,21 +417,69 @@ TEST(MusicWav, FullRateFileIsReadInFullBySox)
     ASSERT_TRUE(w.header_ok);
     check_song_length(w, 2, 10, 4);
     // sox counts the samples it reads; a short header would make it stop early.
-    std::string command = "sox '" + dir.file("music.wav") + "' -n stat 2>&1";
-    FILE *p = popen(command.c_str(), "r");
-    ASSERT_NE(p, nullptr);
-    std::string report;
-    char buf[256];
-    while (fgets(buf, sizeof buf, p))
-        report += buf;
-    EXPECT_EQ(pclose(p), 0) << report;
-    EXPECT_EQ(scenario_count(report, "Samples read:"), 1) << report;
-    long samples = -1;
-    size_t at = report.find("Samples read:");
-    if (at != std::string::npos)
-        samples = strtol(report.c_str() + at + 13, nullptr, 10);
-    EXPECT_EQ(samples, (long)w.data_size / 2) << report;
-    EXPECT_EQ(scenario_count(report, "WARN"), 0) << report;
+    EXPECT_EQ(sox_samples_read(dir.file("music.wav")), (long)w.data_size / 2);
+}
+
+TEST(MusicAiff, HeaderSizesFollowTheFile)
+{
+    if (system("sox --version >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "sox is not installed";
+    Driver aiff = driver_lookup("aif");
+    ASSERT_GT(aiff.number, 0);
+    TempDir dir;
+    ASSERT_TRUE(module_write_mod(dir.file("song.mod"), 2, 8, 3));  // 0.96 s
+    ScenarioResult r = scenario_run(dir.path, answers(3, aiff, 22050), [] {
+        sound_setup();
+        music_load("song.mod");
+        music_start();
+        wait_for_song_end(15000);
+        sound_shutdown();
+    });
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.fact("playing_after_end"), 0);
+    std::string b = file_bytes(dir.file("music.aiff"));
+    ASSERT_GE(b.size(), 54u + 2 * 22050 * 96 / 100);
+    auto be32 = [&b](size_t at) {
+        return (uint32_t)(uint8_t)b[at] << 24 | (uint32_t)(uint8_t)b[at + 1] << 16 |
+               (uint32_t)(uint8_t)b[at + 2] << 8 | (uint32_t)(uint8_t)b[at + 3];
+    };
+    EXPECT_EQ(b.compare(0, 4, "FORM"), 0);
+    EXPECT_EQ(be32(4), b.size() - 8);
+    EXPECT_EQ(b.compare(8, 8, "AIFFCOMM"), 0);
+    EXPECT_EQ(be32(22), (b.size() - 54) / 2);  // mono 16-bit sample frames
+    EXPECT_EQ(b.compare(38, 4, "SSND"), 0);
+    EXPECT_EQ(be32(42), b.size() - 46);
+    EXPECT_EQ(sox_samples_read(dir.file("music.aiff")), (long)(b.size() - 54) / 2);
+}
+
+TEST(MusicRaw, RawWriterLeavesTheBareSound)
+{
+    Driver raw = driver_lookup("raw");
+    ASSERT_GT(raw.number, 0);
+    TempDir dir;
+    ASSERT_TRUE(module_write_mod(dir.file("song.mod"), 2, 8, 5));  // 1.6 s
+    ScenarioResult r = scenario_run(dir.path, answers(2, raw, 11025), [] {
+        sound_setup();
+        music_load("song.mod");
+        music_start();
+        wait_for_song_end(15000);
+        sound_shutdown();
+    });
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.fact("playing_after_end"), 0);
+    EXPECT_EQ(scenario_count(r.out, using_line(raw, 8, "stereo", 11025)), 1) << r.out;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("music.wav")));
+    WavFile w;
+    w.bytes = file_bytes(dir.file("music.raw"));
+    w.channels = 2;
+    w.bits = 8;
+    w.rate = 11025;
+    w.data_size = (uint32_t)w.bytes.size();
+    wav_scan(w, 0);
+    EXPECT_GT(w.peak, 16);
+    check_song_length(w, 2, 8, 5);
 }
 
 // ---------------------------------------------------------------- stopping
