@@ -32,7 +32,7 @@ void matrix_print(const Matrix4 *m)
 
 void matrix_rotation_x(Matrix4 *m, float a)
 {
-    const float c = cosf(a), s = sinf(a);
+    const float c = (float)cos(a), s = (float)sin(a);
     matrix_set_diagonal(m, 1.0f);
     m->m[5] = c;
     m->m[6] = -s;
@@ -42,7 +42,7 @@ void matrix_rotation_x(Matrix4 *m, float a)
 
 void matrix_rotation_y(Matrix4 *m, float a)
 {
-    const float c = cosf(a), s = sinf(a);
+    const float c = (float)cos(a), s = (float)sin(a);
     matrix_set_diagonal(m, 1.0f);
     m->m[0] = c;
     m->m[2] = s;
@@ -52,7 +52,7 @@ void matrix_rotation_y(Matrix4 *m, float a)
 
 void matrix_rotation_z(Matrix4 *m, float a)
 {
-    const float c = cosf(a), s = sinf(a);
+    const float c = (float)cos(a), s = (float)sin(a);
     matrix_set_diagonal(m, 1.0f);
     m->m[0] = c;
     m->m[1] = -s;
@@ -63,9 +63,9 @@ void matrix_rotation_z(Matrix4 *m, float a)
 void matrix_rotation_euler(Matrix4 *m, float ax, float ay, float az)
 {
     // Ry(ay) x Rx(ax) x Rz(az) multiplied out by hand.
-    const float cx = cosf(ax), sx = sinf(ax);
-    const float cy = cosf(ay), sy = sinf(ay);
-    const float cz = cosf(az), sz = sinf(az);
+    const float cx = (float)cos(ax), sx = (float)sin(ax);
+    const float cy = (float)cos(ay), sy = (float)sin(ay);
+    const float cz = (float)cos(az), sz = (float)sin(az);
     matrix_set_diagonal(m, 1.0f);
     m->m[0] = cy * cz + sy * sx * sz;
     m->m[1] = -cy * sz + sy * sx * cz;
