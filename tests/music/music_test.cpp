@@ -711,7 +711,9 @@ TEST(MusicHandler, KeepsErrnoAndTheFlagForAStrangerPid)
         pid_t pid = fork();
         if (pid == 0)
             _exit(0);
-        scenario_sleep_ms(50);
+        // Wait until it has ended, leaving it for the handler to reap.
+        siginfo_t info;
+        waitid(P_PID, (id_t)pid, &info, WEXITED | WNOWAIT);
         music_pid = pid;
         errno = EDOM;
         music_on_sigchld(SIGCHLD);

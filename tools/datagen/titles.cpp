@@ -1,0 +1,369 @@
+// titles.cpp: the pictures of the opening (light spots over six title
+// pictures) and of the tunnel (its tiling texture and the text strips).
+#include "datagen.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+static const float pi_f = 3.14159265f;
+
+// ---------------------------------------------------------------- opening
+// One palette for all six pictures: black, then five ramps of 51 entries
+// from black through a strong hue to a light tint.
+static const Ramp title_ramps[5] = {
+    {{255, 64, 24}, {255, 232, 208}, 0.6f},  // ember red
+    {{255, 196, 0}, {255, 255, 224}, 0.6f},  // gold
+    {{0, 216, 128}, {214, 255, 236}, 0.6f},  // jade
+    {{40, 112, 255}, {218, 232, 255}, 0.6f}, // deep blue
+    {{224, 40, 220}, {255, 216, 250}, 0.6f}, // magenta
+};
+
+static void title_palette(Palette *pal)
+{
+    memset(pal->rgb, 0, sizeof pal->rgb);
+    for (int r = 0; r < 5; r++)
+        palette_put_ramp(pal, 1 + 51 * r, 51, &title_ramps[r]);
+}
+
+// A ramp colour: shorthand for the painters below.
+static void rc(const Ramp *ramps, int ramp, float t, float *out)
+{
+    ramp_colour(&ramps[ramp], t, out);
+}
+
+// Lines of big bold text centred on a bright banded background, each line
+// lit by its own hue, with a black outline so they read through small spots.
+static void title_text_picture(const char *path, const char *const *lines, int n, int first_ramp, int bg_ramp,
+                               const Palette *pal)
+{
+    Canvas *c = canvas_create(320, 240);
+    // Background: slanted soft bands in two hues.
+    for (int y = 0; y < 240; y++)
+        for (int x = 0; x < 320; x++) {
+            const float s = sinf((x * 0.6f + y) * 2 * pi_f / 90.0f);
+            float a[3], b[3];
+            rc(title_ramps, bg_ramp, 0.47f + 0.12f * s, a);
+            rc(title_ramps, (bg_ramp + 1) % 5, 0.45f, b);
+            const float w = smoothstep(-0.2f, 0.2f, sinf((x - y * 0.5f) * 2 * pi_f / 260.0f));
+            float *p = c->rgb + 3 * (y * 320 + x);
+            for (int k = 0; k < 3; k++)
+                p[k] = a[k] + (b[k] - a[k]) * w;
+        }
+    // The largest size (cap height 30 px or more) at which every line fits.
+    FontFace face = font_bold;
+    int px = 0;
+    for (FontFace f : {font_bold, font_condensed_bold}) {
+        int best = 60;
+        for (int i = 0; i < n; i++)
+            best = std::min(best, font_fit(f, lines[i], 304, 42, 60));
+        if (best) {
+            face = f;
+            px = best;
+            break;
+        }
+    }
+    if (!px || font_cap_height(face, px) < 30)
+        datagen_fail("title text does not fit at 30 px letters");
+    const int pitch = std::min(232 / n, px * 6 / 5);
+    const int top = (240 - pitch * n) / 2;
+    for (int i = 0; i < n; i++) {
+        const TextExtent e = font_measure(face, px, lines[i]);
+        Mask *m = mask_create(320, 240);
+        const int baseline = top + i * pitch + (pitch + font_cap_height(face, px)) / 2;
+        font_draw(m, face, px, (320 - (e.ink_right - e.ink_left)) / 2 - e.ink_left, baseline, lines[i]);
+        Mask *outline = mask_grow(m, 4);
+        const float black[3] = {0, 0, 0};
+        canvas_blend_mask(c, outline, 0, 0, black, 1.0f);
+        const int ramp = (first_ramp + i) % 5;
+        canvas_paint(
+            c, m, 0, 0,
+            [&](int, int y, float *out) {
+                // Light at the top of the letters, the hue itself at the foot.
+                const float t = 0.98f - 0.3f * clampf((y - (baseline - px)) / (float)px, 0.0f, 1.0f);
+                rc(title_ramps, ramp, t, out);
+            },
+            1.0f);
+        mask_free(outline);
+        mask_free(m);
+    }
+    datagen_save_canvas(path, c, pal);
+    canvas_free(c);
+}
+
+// A colourful abstract: big overlapping discs and rings with bold rims over
+// bright slanted stripes.
+static void title_abstract(const Palette *pal)
+{
+    Canvas *c = canvas_create(320, 240);
+    for (int y = 0; y < 240; y++)
+        for (int x = 0; x < 320; x++) {
+            const int band = (int)floorf((x + y * 0.8f) / 40.0f);
+            const float f = (x + y * 0.8f) / 40.0f - band;
+            float *p = c->rgb + 3 * (y * 320 + x);
+            rc(title_ramps, band & 1 ? 3 : 4, 0.35f + 0.35f * f, p);
+        }
+    struct Blob {
+        float x, y, r;
+        int ramp;
+    };
+    const Blob blobs[] = {{70, 70, 62, 1}, {235, 80, 74, 0}, {140, 175, 70, 2},
+                          {270, 200, 48, 1}, {30, 200, 40, 0}, {175, 40, 30, 2}};
+    const float black[3] = {0, 0, 0};
+    for (const Blob &b : blobs) {
+        Mask *rim = mask_create(320, 240);
+        mask_disc(rim, b.x, b.y, b.r + 6);
+        canvas_blend_mask(c, rim, 0, 0, black, 1.0f);
+        mask_free(rim);
+        Mask *m = mask_create(320, 240);
+        mask_disc(m, b.x, b.y, b.r);
+        canvas_paint(
+            c, m, 0, 0,
+            [&](int x, int y, float *out) {
+                // Lit from the top left: a sphere-like gradient.
+                const float d = hypotf(x - (b.x - b.r * 0.35f), y - (b.y - b.r * 0.35f)) / (b.r * 1.5f);
+                rc(title_ramps, b.ramp, 1.0f - 0.55f * clampf(d, 0.0f, 1.0f), out);
+            },
+            1.0f);
+        mask_free(m);
+        // A ring of another hue inside every disc.
+        Mask *ring = mask_create(320, 240);
+        mask_ring(ring, b.x + b.r * 0.1f, b.y + b.r * 0.1f, b.r * 0.45f, b.r * 0.58f);
+        float rcol[3];
+        rc(title_ramps, (b.ramp + 3) % 5, 0.62f, rcol);
+        canvas_blend_mask(c, ring, 0, 0, rcol, 1.0f);
+        mask_free(ring);
+    }
+    datagen_save_canvas("grafika/1/none.pcx", c, pal);
+    canvas_free(c);
+}
+
+// The logo: a faceted hexagonal crystal in a gold ring, a big S across it.
+static void title_logo(const Palette *pal)
+{
+    Canvas *c = canvas_create(320, 240);
+    for (int y = 0; y < 240; y++)
+        for (int x = 0; x < 320; x++) {
+            const float d = hypotf(x - 160.0f, y - 120.0f);
+            rc(title_ramps, 4, 0.62f - 0.3f * clampf(d / 200.0f, 0, 1), c->rgb + 3 * (y * 320 + x));
+        }
+    const float black[3] = {0, 0, 0};
+    Mask *ring_rim = mask_create(320, 240);
+    mask_ring(ring_rim, 160, 120, 93, 119);
+    canvas_blend_mask(c, ring_rim, 0, 0, black, 1.0f);
+    mask_free(ring_rim);
+    Mask *ring = mask_create(320, 240);
+    mask_ring(ring, 160, 120, 97, 115);
+    canvas_paint(
+        c, ring, 0, 0,
+        [](int x, int y, float *out) {
+            const float a = atan2f(y - 120.0f, x - 160.0f);
+            rc(title_ramps, 1, 0.72f + 0.25f * sinf(2 * a + 0.8f), out);
+        },
+        1.0f);
+    mask_free(ring);
+    // Six facets of the crystal, each with its own light.
+    const float facet_light[6] = {0.95f, 0.8f, 0.6f, 0.45f, 0.55f, 0.75f};
+    for (int k = 0; k < 6; k++) {
+        const float a0 = (k * 60 - 90) * pi_f / 180, a1 = ((k + 1) * 60 - 90) * pi_f / 180;
+        const float tri[6] = {160, 120, 160 + 88 * cosf(a0), 120 + 88 * sinf(a0), 160 + 88 * cosf(a1),
+                              120 + 88 * sinf(a1)};
+        Mask *m = mask_create(320, 240);
+        mask_polygon(m, tri, 3);
+        float col[3];
+        rc(title_ramps, k & 1 ? 3 : 2, facet_light[k], col);
+        canvas_blend_mask(c, m, 0, 0, col, 1.0f);
+        mask_free(m);
+    }
+    // The S, with a thick black outline.
+    Mask *s = mask_create(320, 240);
+    const int px = 170;
+    const TextExtent e = font_measure(font_bold, px, "S");
+    font_draw(s, font_bold, px, 160 - (e.ink_left + e.ink_right) / 2, 120 - (e.ink_top + e.ink_bottom) / 2, "S");
+    Mask *outline = mask_grow(s, 6);
+    canvas_blend_mask(c, outline, 0, 0, black, 1.0f);
+    canvas_paint(
+        c, s, 0, 0,
+        [](int, int y, float *out) { rc(title_ramps, 1, 1.0f - 0.45f * clampf((y - 50) / 140.0f, 0, 1), out); },
+        1.0f);
+    mask_free(outline);
+    mask_free(s);
+    datagen_save_canvas("grafika/1/lo.pcx", c, pal);
+    canvas_free(c);
+}
+
+// The show's name in big lettering, and its maker below it.
+static void title_name(const Palette *pal)
+{
+    Canvas *c = canvas_create(320, 240);
+    for (int y = 0; y < 240; y++)
+        for (int x = 0; x < 320; x++) {
+            // Rays from a point below the name.
+            const float a = atan2f(y - 200.0f, x - 160.0f);
+            const float ray = smoothstep(-0.3f, 0.3f, sinf(a * 14));
+            float a_col[3], b_col[3];
+            rc(title_ramps, 3, 0.38f, a_col);
+            rc(title_ramps, 3, 0.58f, b_col);
+            float *p = c->rgb + 3 * (y * 320 + x);
+            for (int k = 0; k < 3; k++)
+                p[k] = a_col[k] + (b_col[k] - a_col[k]) * ray;
+        }
+    const float black[3] = {0, 0, 0};
+    const char *name = "SKARN";
+    const int px = font_fit(font_bold, name, 300, 60, 110);
+    const TextExtent e = font_measure(font_bold, px, name);
+    Mask *m = mask_create(320, 240);
+    const int baseline = 130;
+    font_draw(m, font_bold, px, 160 - (e.ink_left + e.ink_right) / 2, baseline, name);
+    Mask *outline = mask_grow(m, 6);
+    canvas_blend_mask(c, outline, 0, 0, black, 1.0f);
+    canvas_paint(
+        c, m, 0, 0,
+        [&](int, int y, float *out) {
+            // Gold above, ember red at the foot of the letters.
+            const float f = clampf((y - (baseline + e.ink_top)) / (float)(e.ink_bottom - e.ink_top), 0, 1);
+            float g[3], r[3];
+            rc(title_ramps, 1, 1.0f - 0.2f * f, g);
+            rc(title_ramps, 0, 0.75f, r);
+            const float w = smoothstep(0.45f, 0.9f, f);
+            for (int k = 0; k < 3; k++)
+                out[k] = g[k] + (r[k] - g[k]) * w;
+        },
+        1.0f);
+    mask_free(outline);
+    mask_free(m);
+
+    const char *by = "BY VELK";
+    const int bpx = 36;
+    const TextExtent be = font_measure(font_bold, bpx, by);
+    Mask *bm = mask_create(320, 240);
+    font_draw(bm, font_bold, bpx, 160 - (be.ink_left + be.ink_right) / 2, 200, by);
+    Mask *bo = mask_grow(bm, 4);
+    canvas_blend_mask(c, bo, 0, 0, black, 1.0f);
+    float white[3];
+    rc(title_ramps, 2, 0.97f, white);
+    canvas_blend_mask(c, bm, 0, 0, white, 1.0f);
+    mask_free(bo);
+    mask_free(bm);
+    datagen_save_canvas("grafika/1/skn.pcx", c, pal);
+    canvas_free(c);
+}
+
+void gen_part1_titles(void)
+{
+    Palette pal;
+    title_palette(&pal);
+    title_abstract(&pal);
+    title_logo(&pal);
+    title_name(&pal);
+    static const char *const txt1[] = {"SKARN", "A SHOW", "DRAWN IN", "SOFTWARE"};
+    static const char *const txt2[] = {"NO GPU", "JUST", "LOOPS AND", "TABLES"};
+    static const char *const txt3[] = {"GREETINGS", "TO ALL WHO", "STILL WRITE", "RENDERERS"};
+    title_text_picture("grafika/1/txt1.pcx", txt1, 4, 1, 3, &pal);
+    title_text_picture("grafika/1/txt2.pcx", txt2, 4, 2, 4, &pal);
+    title_text_picture("grafika/1/txt3.pcx", txt3, 4, 0, 2, &pal);
+}
+
+// ---------------------------------------------------------------- tunnel
+// Palette of the tunnel's texture and of the text strips: black, a grey
+// ramp to pure white (the strips' text), then four hue ramps.
+static const Ramp tunnel_grey = {{255, 255, 255}, {255, 255, 255}, 1.0f};
+static const Ramp tunnel_ramps[4] = {
+    {{255, 120, 30}, {255, 236, 200}, 0.65f}, // copper
+    {{30, 200, 220}, {210, 250, 255}, 0.65f}, // turquoise
+    {{150, 60, 255}, {230, 214, 255}, 0.65f}, // violet
+    {{120, 220, 40}, {230, 255, 200}, 0.65f}, // moss
+};
+
+static void tunnel_palette(Palette *pal)
+{
+    memset(pal->rgb, 0, sizeof pal->rgb);
+    palette_put_ramp(pal, 1, 63, &tunnel_grey);
+    for (int r = 0; r < 4; r++)
+        palette_put_ramp(pal, 64 + 48 * r, 48, &tunnel_ramps[r]);
+}
+
+// The texture: mineral grains (a wrapping cell pattern, about 16 px across)
+// with dark seams and a fine speckle, tiling seamlessly in both directions.
+static void tunnel_texture(const Palette *pal)
+{
+    // 20 x 15 cells of 16 px: the field wraps exactly at 320 x 240.
+    CellField *cells = cell_field_create(20, 15, 16, 17);
+    Canvas *c = canvas_create(320, 240);
+    for (int y = 0; y < 240; y++)
+        for (int x = 0; x < 320; x++) {
+            float edge, dx, dy;
+            const int cell = cell_field_query(cells, (float)x, (float)y, &edge, &dx, &dy);
+            const uint32_t h = noise_hash((uint32_t)cell * 747796405U + 3);
+            const float base = 0.38f + 0.25f * ((h >> 8 & 0xFF) / 255.0f);
+            const float grain = noise_periodic(x / 5.0f, y / 5.0f, 64, 48, 99);
+            // Sheen across each grain, lit from the top left.
+            const float facet = clampf(-(dx + dy) / 16.0f, -1.0f, 1.0f);
+            float t = base + 0.14f * grain + 0.12f * facet * smoothstep(0.5f, 4.0f, edge);
+            t *= 0.3f + 0.7f * smoothstep(0.3f, 1.8f, edge); // dark seams between grains
+            ramp_colour(&tunnel_ramps[h & 3], t, c->rgb + 3 * (y * 320 + x));
+        }
+    cell_field_free(cells);
+    datagen_save_canvas("grafika/1/hatter04.pcx", c, pal);
+    canvas_free(c);
+}
+
+const int grp_strip_rects[23][4] = {
+    {0, 6, 120, 30},    {0, 32, 87, 54},    {0, 54, 173, 79},   {0, 79, 108, 103},  {0, 106, 94, 128},
+    {0, 130, 105, 151}, {0, 151, 82, 176},  {0, 177, 177, 202}, {0, 205, 135, 229}, {0, 231, 120, 251},
+    {0, 251, 84, 276},  {0, 276, 44, 302},  {0, 305, 64, 326},  {0, 326, 186, 351}, {0, 354, 150, 376},
+    {0, 378, 105, 400}, {0, 400, 99, 425},  {0, 428, 70, 450},  {0, 453, 150, 474}, {0, 474, 209, 499},
+    {0, 499, 70, 524},  {0, 527, 147, 550}, {0, 552, 88, 575},
+};
+
+// The 23 lines that light up over the tunnel, in the order they appear.
+static const char *const grp_lines[23] = {
+    "welcome to", "skarn",      "a show drawn in", "software",   "one pixel", "at a time", "by velk",
+    "no 3d card, no", "shaders: just", "loops and", "tables", "of", "sines",
+    "greetings to all", "who still write", "software", "renderers", "and", "plot pixels",
+    "by hand, one by one", "enjoy", "the music is", "code too",
+};
+
+// Light-grey antialiased text on black, each line left-aligned inside its
+// strip rectangle with a margin of one pixel on every side.
+static void tunnel_strips(const Palette *pal)
+{
+    Canvas *c = canvas_create(320, 576);
+    Mask *m = mask_create(320, 576);
+    for (int i = 0; i < 23; i++) {
+        const int *r = grp_strip_rects[i];
+        const int w = r[2] - r[0] - 3, h = r[3] - r[1] - 2;
+        int px = 0;
+        FontFace face = font_bold;
+        for (int size = 20; size >= 16 && !px; size--)
+            for (FontFace f : {font_bold, font_condensed_bold}) {
+                const TextExtent e = font_measure(f, size, grp_lines[i]);
+                if (e.ink_right - std::min(0, e.ink_left) <= w && e.ink_bottom - e.ink_top <= h) {
+                    px = size;
+                    face = f;
+                    break;
+                }
+            }
+        if (!px) {
+            fprintf(stderr, "datagen: strip %d (\"%s\") does not fit its rectangle\n", i, grp_lines[i]);
+            exit(1);
+        }
+        const TextExtent e = font_measure(face, px, grp_lines[i]);
+        // Centre the line's own ink box (descenders included) vertically.
+        const int baseline = r[1] + 1 + (h - (e.ink_bottom - e.ink_top)) / 2 - e.ink_top;
+        font_draw(m, face, px, r[0] + 2 - std::min(0, e.ink_left), baseline, grp_lines[i]);
+    }
+    const float grey[3] = {222, 222, 222};
+    canvas_blend_mask(c, m, 0, 0, grey, 1.0f);
+    mask_free(m);
+    datagen_save_canvas("grafika/grp.pcx", c, pal);
+    canvas_free(c);
+}
+
+void gen_part2_tunnel(void)
+{
+    Palette pal;
+    tunnel_palette(&pal);
+    tunnel_texture(&pal);
+    tunnel_strips(&pal);
+}
