@@ -31,16 +31,21 @@ static const long music_stop_grace_ms = 2000;
 // Set by the music process's signal handler, read by its play loop.
 static volatile sig_atomic_t music_child_stop_requested = 0;
 
-// The signals the music process takes as "stop", and the set blocked while
-// the parent forks or reaps, so no handler sees a half-stored pid.
-static void music_signal_sets(sigset_t *stop_set, sigset_t *guard_set)
+// Blocks SIGCHLD, so the handler cannot reap the music process while its
+// pid is stored or signalled, and with stop_signals also the signals the
+// music process takes as "stop", so a new child keeps them pending until
+// its own handler is in place. The old mask goes to *old.
+static void music_block_signals(bool stop_signals, sigset_t *old)
 {
-    sigemptyset(stop_set);
-    sigaddset(stop_set, SIGUSR1);
-    sigaddset(stop_set, SIGTERM);
-    sigaddset(stop_set, SIGINT);
-    *guard_set = *stop_set;
-    sigaddset(guard_set, SIGCHLD);
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGCHLD);
+    if (stop_signals) {
+        sigaddset(&set, SIGUSR1);
+        sigaddset(&set, SIGTERM);
+        sigaddset(&set, SIGINT);
+    }
+    sigprocmask(SIG_BLOCK, &set, old);
 }
 
 static void music_install_handler(int sig, void (*handler)(int), int flags)
@@ -164,8 +169,6 @@ int music_load(const char *path)
     music_install_handler(SIGINT, music_child_on_signal, 0);
     music_install_handler(SIGCHLD, SIG_DFL, 0);  // no children of its own to reap
     // A stop that came during the fork is pending and is taken here.
-    sigset_t stop_set, guard_set;
-    music_signal_sets(&stop_set, &guard_set);
     sigset_t mask = *parent_mask;
     sigdelset(&mask, SIGUSR1);
     sigdelset(&mask, SIGTERM);
@@ -196,9 +199,8 @@ void music_start(void)
     if (sound_enabled != 1 || music_playing == 1)
         return;
 
-    sigset_t stop_set, guard_set, old_mask;
-    music_signal_sets(&stop_set, &guard_set);
-    sigprocmask(SIG_BLOCK, &guard_set, &old_mask);
+    sigset_t old_mask;
+    music_block_signals(true, &old_mask);
 
     // Anything still buffered (text, the WAV header) would otherwise be
     // written once by each process.
@@ -250,9 +252,8 @@ void music_stop(void)
 {
     if (sound_enabled != 1 || music_playing != 1)
         return;
-    sigset_t stop_set, guard_set, old_mask;
-    music_signal_sets(&stop_set, &guard_set);
-    sigprocmask(SIG_BLOCK, &guard_set, &old_mask);
+    sigset_t old_mask;
+    music_block_signals(false, &old_mask);
     // With SIGCHLD blocked, a set flag means the process is not reaped yet,
     // so music_pid is still ours to signal.
     if (music_playing == 1 && music_pid > 0)
