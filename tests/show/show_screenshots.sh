@@ -1,14 +1,14 @@
 #!/bin/bash
 # show_screenshots.sh PROGRAM DATA_DIR
 # Runs the X11 show under its own Xvfb from the data folder (no music, shared
-# memory at pixel size 1), takes a screenshot of its window every half
+# memory at pixel size 1), takes a screenshot of its window every quarter
 # second and checks: the show exits 0; shots inside parts 1, 2, 3 and 8 are
 # not black and all differ; no process and no shared segment of the show is
 # left. Shots stay in a temp folder that is removed at the end (set
 # SKARN_KEEP_SHOTS=dir to keep the PNGs there).
 set -u
-program=$1
-data=$2
+program=$(realpath "$1")
+data=$(realpath "$2")
 work=$(mktemp -d /tmp/skarn_show_XXXXXX)
 xvfb_pid=
 show_pid=
@@ -19,7 +19,11 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "FAIL: $*"; exit 1; }
+fail() {
+    echo "FAIL: $*"
+    [ -s "$work/shots" ] && echo "shots (number, ms):" && cat "$work/shots"
+    exit 1
+}
 now_ms() { date +%s%3N; }
 
 for tool in Xvfb xwd convert; do
@@ -42,7 +46,7 @@ display=":$(head -n1 "$work/displayfd")"
 export DISPLAY=$display
 
 # 0: no music; 1: shared memory, pixel size 1.
-(cd "$data" && exec "$program" > "$work/out" 2>&1 <<< $'0\n1\n') &
+(cd "$data" && SKARN_SHOW_TAG=$work exec "$program" > "$work/out" 2>&1 <<< $'0\n1\n') &
 show_pid=$!
 pid=$show_pid
 
@@ -55,7 +59,7 @@ while kill -0 "$show_pid" 2>/dev/null; do
         echo "$n $t" >> "$work/shots"
         n=$((n + 1))
     fi
-    sleep 0.5
+    sleep 0.25
 done
 end=$(now_ms)
 wait "$show_pid"
@@ -82,7 +86,7 @@ nearest() {
 declare -A shot
 shot[part1]=$(nearest $((first + 5000)))
 shot[part2]=$(nearest $((first + 21700 + 12000)))
-shot[part3]=$(nearest $((first + 21700 + 24500 + 900)))
+shot[part3]=$(nearest $((first + 21700 + 24500 + 500)))
 shot[part8]=$(nearest $((end - 1600)))
 
 sigs=""
@@ -91,7 +95,7 @@ for part in part1 part2 part3 part8; do
     [ "$i" -ge 0 ] || fail "no shot for $part"
     m=$(mean "$i")
     echo "$part: shot $i mean $m"
-    awk "BEGIN {exit !($m > 0.01)}" || fail "$part is black"
+    awk "BEGIN {exit !($m > 0.004)}" || fail "$part is black"
     sig=$(convert "$work/shot$i.xwd" -format '%#' info:)
     case " $sigs " in *" $sig "*) fail "$part looks like an earlier part";; esac
     sigs="$sigs $sig"
@@ -101,11 +105,12 @@ for part in part1 part2 part3 part8; do
     fi
 done
 
-# Nothing of the show is left: no process of it in the data folder, no
-# shared segment it made.
-data_real=$(cd "$data" && pwd -P)
-for p in $(pgrep -x "$(basename "$program")"); do
-    [ "$(readlink "/proc/$p/cwd")" = "$data_real" ] && fail "show process $p is still running"
+# Nothing of the show is left: no process carrying its tag (the show and
+# any child it made), no shared segment it made.
+for env in /proc/[0-9]*/environ; do
+    if tr '\0' '\n' < "$env" 2>/dev/null | grep -qx "SKARN_SHOW_TAG=$work"; then
+        fail "a process of the show is still running: $env"
+    fi
 done
 left=$(ipcs -m -p | awk -v p="$pid" '$3 == p {print $1}')
 [ -z "$left" ] || fail "shared segments left: $left"
