@@ -46,7 +46,7 @@ display=":$(head -n1 "$work/displayfd")"
 export DISPLAY=$display
 
 # 0: no music; 1: shared memory, pixel size 1.
-(cd "$data" && SKARN_SHOW_TAG=$work exec "$program" > "$work/out" 2>&1 <<< $'0\n1\n') &
+(cd "$data" && export SKARN_SHOW_TAG=$work && exec "$program" > "$work/out" 2>&1 <<< $'0\n1\n') &
 show_pid=$!
 pid=$show_pid
 
@@ -108,7 +108,7 @@ done
 # Nothing of the show is left: no process carrying its tag (the show and
 # any child it made), no shared segment it made.
 for env in /proc/[0-9]*/environ; do
-    if tr '\0' '\n' < "$env" 2>/dev/null | grep -qx "SKARN_SHOW_TAG=$work"; then
+    if { tr '\0' '\n' < "$env"; } 2>/dev/null | grep -qx "SKARN_SHOW_TAG=$work"; then
         fail "a process of the show is still running: $env"
     fi
 done
