@@ -120,8 +120,13 @@ void draw_line(Image *img, int ix0, int iy0, int ix1, int iy1, int colour)
     }
     if (line_outside(x0, y0, x1, y1, W, H))
         return;
-    // Both rows now lie inside the image; rounding in the row clip can still
-    // leave a column outside, so the walks below only visit inside columns.
+    // Both rows now lie inside the image. Rounding of the 16.16 slopes can
+    // leave a clipped end a column outside, or (the row clip multiplying a
+    // one-row error by the inverse slope) carry it past the far end of the
+    // line: only columns inside the image and inside the line's own span of
+    // columns are drawn, each exactly where the walk puts it.
+    const int64_t xlo = std::max<int64_t>(0, std::min(ix0, ix1));
+    const int64_t xhi = std::min<int64_t>(W - 1, std::max(ix0, ix1));
     dx = x1 - x0;
     dy = y1 - y0;
     const uint8_t c = (uint8_t)colour;
@@ -129,21 +134,23 @@ void draw_line(Image *img, int ix0, int iy0, int ix1, int iy1, int colour)
     const int64_t sx = dx < 0 ? -1 : 1, sy = dy < 0 ? -1 : 1;
     const int64_t adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
 
-    if (dx == 0 && dy == 0) {
-        pixels[y0 * W + x0] = c;
-    } else if (dx == 0) {
-        uint8_t *p = pixels + y0 * W + x0;
-        for (int64_t k = 0; k < ady; k++, p += sy * W)
-            *p = c;
+    if (dx == 0) {
+        // One pixel, or a vertical run of |dy| pixels (the end left out).
+        if (x0 < xlo || x0 > xhi)
+            return;
+        const int64_t n = dy == 0 ? 1 : ady;
+        for (int64_t k = 0, i = y0 * W + x0; k < n; k++, i += sy * W)
+            pixels[i] = c;
     } else if (adx > ady) {
-        // x-major (horizontal lines too): steps k with 0 <= x0 + sx*k < W.
+        // x-major (horizontal lines too): only the steps k with
+        // xlo <= x0 + sx*k <= xhi, entered by skipping ahead.
         int64_t kmin, kmax;
         if (sx > 0) {
-            kmin = std::max<int64_t>(0, -x0);
-            kmax = std::min<int64_t>(adx, W - x0);
+            kmin = std::max<int64_t>(0, xlo - x0);
+            kmax = std::min<int64_t>(adx, xhi - x0 + 1);
         } else {
-            kmin = std::max<int64_t>(0, x0 - (W - 1));
-            kmax = std::min<int64_t>(adx, x0 + 1);
+            kmin = std::max<int64_t>(0, x0 - xhi);
+            kmax = std::min<int64_t>(adx, x0 - xlo + 1);
         }
         if (kmin >= kmax)
             return;
@@ -151,38 +158,38 @@ void draw_line(Image *img, int ix0, int iy0, int ix1, int iy1, int colour)
         const int64_t e0 = 2 * ady - adx;
         const int64_t moves = line_moves_before(lw, e0, kmin);
         lw.err = e0 + lw.B * kmin - lw.A * moves;
-        uint8_t *p = pixels + (y0 + sy * moves) * W + x0 + sx * kmin;
+        int64_t i = (y0 + sy * moves) * W + x0 + sx * kmin;
         const int64_t row_step = sy * W;
         if (lw.bias) {
             for (int64_t k = kmin; k < kmax; k++) {
-                *p = c;
+                pixels[i] = c;
                 if (lw.err > 0) {
-                    p += row_step;
+                    i += row_step;
                     lw.err -= lw.A;
                 }
                 lw.err += lw.B;
-                p += sx;
+                i += sx;
             }
         } else {
             for (int64_t k = kmin; k < kmax; k++) {
-                *p = c;
+                pixels[i] = c;
                 if (lw.err >= 0) {
-                    p += row_step;
+                    i += row_step;
                     lw.err -= lw.A;
                 }
                 lw.err += lw.B;
-                p += sx;
+                i += sx;
             }
         }
     } else {
         // y-major (diagonals too): at most H steps, the column tested per
-        // pixel only when an end lies outside.
+        // pixel only when an end lies outside the drawable columns.
         int64_t err = 2 * adx - ady;
         const bool strict = sy < 0;
-        const bool inside = x0 >= 0 && x0 < W && x1 >= 0 && x1 < W;
+        const bool inside = x0 >= xlo && x0 <= xhi && x1 >= xlo && x1 <= xhi;
         int64_t x = x0, y = y0;
         for (int64_t k = 0; k < ady; k++) {
-            if (inside || (x >= 0 && x < W))
+            if (inside || (x >= xlo && x <= xhi))
                 pixels[y * W + x] = c;
             if (strict ? err > 0 : err >= 0) {
                 x += sx;

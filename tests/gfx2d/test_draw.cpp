@@ -41,6 +41,9 @@ TEST(DrawLine, WorkedCases)
     EXPECT_EQ(line_pixels(16, 16, 4, 2, 0, 0), (Pixels{{4, 2}, {3, 2}, {2, 1}, {1, 1}}));
     // A line whose clipped end rounds to a row outside: from (0, 239) the
     // walk heads far left; only the one pixel inside is drawn.
+    // Here the row clip throws the start from x = 0 to x = 1087, far past
+    // the end at x = 14: the columns beyond the line's own are not drawn.
+    EXPECT_EQ(line_pixels(37, 23, -15211, -14, 14, 0), Pixels{});
     EXPECT_EQ(line_pixels(320, 240, -20000, 239, 12000, 240), (Pixels{{0, 239}}));
 }
 
@@ -62,10 +65,12 @@ TEST(DrawLine, BothDirectionsDrawTheSamePixelsBetweenTheEnds)
 }
 
 // The plain reading of the line: clip in 16.16 (values here stay inside 32
-// bits), then walk every Bresenham step and plot the steps inside the image.
+// bits), then walk every Bresenham step and plot the steps inside the image
+// and within the line's own columns.
 void reference_line(GuardedImage &g, int64_t x0, int64_t y0, int64_t x1, int64_t y1)
 {
     const int64_t W = g->width, H = g->height;
+    const int64_t col_min = std::min(x0, x1), col_max = std::max(x0, x1);
     auto outside = [&] {
         return (x0 < 0 && x1 < 0) || (y0 < 0 && y1 < 0) || (x0 >= W && x1 >= W) ||
                (y0 >= H && y1 >= H);
@@ -94,7 +99,7 @@ void reference_line(GuardedImage &g, int64_t x0, int64_t y0, int64_t x1, int64_t
         return;
     dx = x1 - x0, dy = y1 - y0;
     auto plot = [&](int64_t x, int64_t y) {
-        if (x >= 0 && x < W && y >= 0 && y < H)
+        if (x >= 0 && x < W && y >= 0 && y < H && x >= col_min && x <= col_max)
             g.at((int)x, (int)y) = 1;
     };
     if (dx == 0 && dy == 0)

@@ -218,16 +218,25 @@ Image *canvas_quantize(const Canvas *c, const Palette *pal)
     if (image_create(&img, c->width, c->height) != 0)
         datagen_fail("out of memory");
     // Exact colours repeat a lot in painted pictures: remember each answer
-    // by its 24-bit colour (0 = not asked yet, else index + 1).
-    std::vector<uint16_t> cache(1 << 24, 0);
+    // in a small open-addressed table keyed by the 24-bit colour (key + 1,
+    // so 0 marks an empty slot). Twice the pixel count keeps it sparse.
+    size_t slots = 1;
+    while (slots < 2 * (size_t)c->width * c->height)
+        slots <<= 1;
+    std::vector<uint32_t> keys(slots, 0);
+    std::vector<uint8_t> answers(slots, 0);
     for (int i = 0; i < c->width * c->height; i++) {
-        int packed = 0;
+        uint32_t packed = 0;
         for (int k = 0; k < 3; k++)
-            packed |= (int)lrintf(clampf(c->rgb[3 * i + k], 0.0f, 255.0f)) << (8 * k);
-        uint16_t &hit = cache[packed];
-        if (!hit)
-            hit = (uint16_t)(palette_find_nearest(packed, pal) + 1);
-        img->pixels[i] = (uint8_t)(hit - 1);
+            packed |= (uint32_t)lrintf(clampf(c->rgb[3 * i + k], 0.0f, 255.0f)) << (8 * k);
+        size_t at = noise_hash(packed) & (slots - 1);
+        while (keys[at] != 0 && keys[at] != packed + 1)
+            at = (at + 1) & (slots - 1);
+        if (keys[at] == 0) {
+            keys[at] = packed + 1;
+            answers[at] = (uint8_t)palette_find_nearest((int)packed, pal);
+        }
+        img->pixels[i] = answers[at];
     }
     return img;
 }

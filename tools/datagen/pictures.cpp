@@ -417,13 +417,24 @@ void gen_part8_closing(void)
     palette_put_ramp(&pal, 81, 80, &closing_ramps[1]);
     palette_put_ramp(&pal, 161, 95, &closing_ramps[2]);
 
+    // The title, and a halo around it that the sky takes as extra light.
+    const char *title = "SKARN";
+    const int px = font_fit(font_bold, title, 260, 40, 80);
+    const TextExtent e = font_measure(font_bold, px, title);
+    Mask *m = mask_create(320, 240);
+    const int baseline = 100;
+    font_draw(m, font_bold, px, 160 - (e.ink_left + e.ink_right) / 2, baseline, title);
+    Mask *halo = mask_grow(m, 10);
+    mask_blur(halo, 5);
+
     Canvas *c = canvas_create(320, 240);
     // Sky: dark at the top, warming towards a glow on the horizon, all on
     // the one dusk ramp so the gradient stays smooth.
     for (int y = 0; y < 240; y++)
         for (int x = 0; x < 320; x++) {
             const float glow = expf(-(powf((x - 160) / 170.0f, 2) + powf((y - 180) / 70.0f, 2)));
-            ramp_colour(&closing_ramps[0], 0.12f + 0.3f * (y / 240.0f) + 0.55f * glow, c->rgb + 3 * (y * 320 + x));
+            const float t = 0.12f + 0.3f * (y / 240.0f) + 0.55f * glow + 0.3f * halo->cover[y * 320 + x];
+            ramp_colour(&closing_ramps[0], t, c->rgb + 3 * (y * 320 + x));
         }
     // Stars.
     for (int i = 0; i < 90; i++) {
@@ -438,42 +449,36 @@ void gen_part8_closing(void)
                 canvas_blend(c, x, y + d, star, 0.5f);
             }
     }
-    // Crystal hills: a jagged ridge of facets, lit from the glow.
-    std::vector<float> ridge;
-    ridge.push_back(0);
-    ridge.push_back(240);
-    for (int k = 0; k <= 16; k++) {
-        const uint32_t h = noise_hash((uint32_t)k + 300);
-        ridge.push_back(k * 20.0f);
-        ridge.push_back(k & 1 ? 168.0f + (h % 24) : 190.0f + (h % 20));
+    // Crystal hills: a jagged ridge of peaks; each slope is one facet, lit
+    // when it faces the glow in the middle.
+    std::vector<float> ridge = {0, 240};
+    for (float x = 0; x < 340; ) {
+        const uint32_t h = noise_hash((uint32_t)x + 300);
+        const bool peak = (ridge.size() / 2) & 1;
+        ridge.push_back(x);
+        ridge.push_back(peak ? 150.0f + (h % 36) : 196.0f + (h % 16));
+        x += 14 + (h >> 8) % 18;
     }
-    ridge.push_back(320);
+    ridge.push_back(ridge[ridge.size() - 2]);
     ridge.push_back(240);
     Mask *hills = mask_create(320, 240);
     mask_polygon(hills, ridge.data(), (int)ridge.size() / 2);
     canvas_paint(
         c, hills, 0, 0,
         [&](int x, int y, float *out) {
-            // Facets alternate light and shade with the ridge's slope.
-            const int seg = std::clamp(x / 20, 0, 15);
-            const float lit = ridge[2 * (seg + 1) + 3] > ridge[2 * (seg + 2) + 3] ? 0.5f : 0.32f;
-            ramp_colour(&closing_ramps[1], lit - 0.2f * ((y - 165) / 75.0f), out);
+            size_t k = 2;
+            while (k + 4 < ridge.size() - 2 && ridge[k + 2] <= x)
+                k += 2;
+            const float x0 = ridge[k], y0 = ridge[k + 1], x1 = ridge[k + 2], y1 = ridge[k + 3];
+            const bool faces_left = y1 < y0; // the slope rises to the right
+            const bool lit = faces_left == ((x0 + x1) / 2 > 160);
+            const float t = (lit ? 0.5f : 0.3f) - 0.18f * ((y - 150) / 90.0f);
+            ramp_colour(&closing_ramps[1], t, out);
         },
         1.0f);
     mask_free(hills);
 
     const float black[3] = {0, 0, 0};
-    const char *title = "SKARN";
-    const int px = font_fit(font_bold, title, 260, 40, 80);
-    const TextExtent e = font_measure(font_bold, px, title);
-    Mask *m = mask_create(320, 240);
-    const int baseline = 100;
-    font_draw(m, font_bold, px, 160 - (e.ink_left + e.ink_right) / 2, baseline, title);
-    Mask *halo = mask_grow(m, 10);
-    mask_blur(halo, 4);
-    float gold[3];
-    ramp_colour(&closing_ramps[2], 0.6f, gold);
-    canvas_blend_mask(c, halo, 0, 0, gold, 0.55f);
     Mask *outline = mask_grow(m, 3);
     canvas_blend_mask(c, outline, 0, 0, black, 0.8f);
     canvas_paint(
