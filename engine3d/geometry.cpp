@@ -98,19 +98,12 @@ static Vec4 face_normal(const Vec4 &pa, const Vec4 &pb, const Vec4 &pc)
     return n;
 }
 
-// Corners outside the vertex array (an object filled by hand) are skipped.
-static bool triangle_in_range(const Object3D *obj, const Triangle3D &t)
-{
-    const uint32_t n = (uint32_t)obj->vertex_count;
-    return (uint32_t)t.a < n && (uint32_t)t.b < n && (uint32_t)t.c < n;
-}
-
 // Face normals from the position slot (view == false) or the view slot.
 static void compute_face_normals(Object3D *obj, bool view)
 {
     for (int32_t i = 0; i < obj->triangle_count; i++) {
         Triangle3D &t = obj->triangles[i];
-        if (!triangle_in_range(obj, t))
+        if (!object_triangle_in_range(obj, &t))
             continue;
         const Vertex3D *v = obj->vertices;
         Vec4 &out = view ? t.view_normal : t.normal;
@@ -136,7 +129,7 @@ static void average_vertex_normals(Object3D *obj, bool view)
         (view ? v[i].view_normal : v[i].normal) = Vec4{0.0f, 0.0f, 0.0f, 0.0f};
     for (int32_t i = 0; i < obj->triangle_count; i++) {
         const Triangle3D &t = obj->triangles[i];
-        if (!triangle_in_range(obj, t))
+        if (!object_triangle_in_range(obj, &t))
             continue;
         const Vec4 &n = view ? t.view_normal : t.normal;
         add_normal(view ? v[t.a].view_normal : v[t.a].normal, n);

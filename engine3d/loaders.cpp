@@ -28,17 +28,18 @@ static uint8_t loader_nearest(const Palette *pal, int red, int green, int blue)
 }
 
 // Reads lines until one whose first token is keyword. A blank line keeps
-// the previous token. 0 when found, -2 at the end of the file.
+// the previous token. 0 when found, -2 when the file ends first or with the
+// keyword's own line.
 static int t3d_find_keyword(FILE *f, char *line, char *token, const char *keyword)
 {
-    while (!feof(f)) {
+    bool found = false;
+    while (!found && !feof(f)) {
         if (!fgets(line, T3D_LINE, f))
             break;
         sscanf(line, "%1023s", token);
-        if (strcmp(token, keyword) == 0)
-            return 0;
+        found = strcmp(token, keyword) == 0;
     }
-    return -2;
+    return found && !feof(f) ? 0 : -2;
 }
 
 // The count line after a keyword: -4 when it holds no number (or a

@@ -60,6 +60,13 @@ void object_free(Object3D **obj)
     *obj = NULL;
 }
 
+int object_triangle_in_range(const Object3D *obj, const Triangle3D *t)
+{
+    // Unsigned compares also reject negative indices.
+    const uint32_t n = (uint32_t)obj->vertex_count;
+    return (uint32_t)t->a < n && (uint32_t)t->b < n && (uint32_t)t->c < n;
+}
+
 void object_set_colour(Object3D *obj, int32_t colour)
 {
     for (int32_t i = 0; i < obj->triangle_count; i++)
@@ -109,6 +116,8 @@ void object_map_uv(Object3D *obj, Image **textures, int32_t index, float scale)
     }
     for (int32_t i = 0; i < obj->triangle_count; i++) {
         Triangle3D &t = obj->triangles[i];
+        if (!object_triangle_in_range(obj, &t))
+            continue;
         t.texture = (uint8_t)index;
         t.uv.ua = float_to_int_trunc(u[t.a]);
         t.uv.va = float_to_int_trunc(v[t.a]);

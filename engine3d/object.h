@@ -76,6 +76,9 @@ void object_set_colour(Object3D *obj, int32_t colour);
 // textures[index] times scale; every triangle's texture = index.
 void object_map_uv(Object3D *obj, Image **textures, int32_t index, float scale);
 void object_dump(const Object3D *obj);
+// 1 when all three corners of t index obj's vertex array. Objects filled
+// by hand may break this; every per-triangle pass skips such triangles.
+int object_triangle_in_range(const Object3D *obj, const Triangle3D *t);
 
 // ---------------------------------------------------------------- geometry
 

@@ -63,13 +63,6 @@ int view_is_scratch_object(const Object3D *obj)
     return obj == &clip_scratch_object || obj == &subdivide_scratch_object;
 }
 
-// 1 when all three corners index the object's vertex array.
-static bool view_triangle_in_range(const Object3D *obj, const Triangle3D &t)
-{
-    const uint32_t n = (uint32_t)obj->vertex_count;
-    return (uint32_t)t.a < n && (uint32_t)t.b < n && (uint32_t)t.c < n;
-}
-
 // ---------------------------------------------------------------- clipping
 
 enum ClipMode { CLIP_UNTEXTURED, CLIP_TEXTURED, CLIP_LIT };
@@ -151,21 +144,24 @@ static void clip_object(Object3D *obj, float near, float far, float focal, int h
 
     for (int32_t i = 0; i < obj->triangle_count; i++) {
         const Triangle3D &t = obj->triangles[i];
-        if (!view_triangle_in_range(obj, t))
+        if (!object_triangle_in_range(obj, &t))
             continue;
         const Vertex3D &va = obj->vertices[t.a], &vb = obj->vertices[t.b],
                        &vc = obj->vertices[t.c];
         if ((va.clip_x & vb.clip_x & vc.clip_x) || (va.clip_y & vb.clip_y & vc.clip_y))
             continue;
-        // Room for the worst case of one triangle: two new vertices and two
-        // triangles. When it is gone, the rest of the call is dropped.
-        if (next > s.vertex_capacity - 2 || s.triangle_count > s.triangle_capacity - 2)
-            break;
         const ClipCorner a = {t.a + base, t.uv.ua, t.uv.va};
         const ClipCorner b = {t.b + base, t.uv.ub, t.uv.vb};
         const ClipCorner c = {t.c + base, t.uv.uc, t.uv.vc};
+        const int key = va.clip_z + 4 * vb.clip_z + 16 * vc.clip_z;
+        // What the case appends: a triangle that would not fit is dropped.
+        const int new_vertices = key == 0 ? 0 : 2;
+        const int new_triangles = (key == 1 || key == 4 || key == 16) ? 2 : 1;
+        if (next > s.vertex_capacity - new_vertices ||
+            s.triangle_count > s.triangle_capacity - new_triangles)
+            continue;
         ClipCorner p, q;
-        switch (va.clip_z + 4 * vb.clip_z + 16 * vc.clip_z) {
+        switch (key) {
         case 0:
             clip_emit(t, a, b, c);
             break;
@@ -232,7 +228,7 @@ void view_mark_facing(Object3D *obj)
     const Vertex3D *v = obj->vertices;
     for (int32_t i = 0; i < obj->triangle_count; i++) {
         Triangle3D &t = obj->triangles[i];
-        if (!view_triangle_in_range(obj, t)) {
+        if (!object_triangle_in_range(obj, &t)) {
             t.visible = 0;
             continue;
         }
@@ -320,7 +316,7 @@ Object3D *view_subdivide(Object3D *obj)
         new_t > obj->triangle_capacity || new_t > s.triangle_capacity)
         return obj;
     for (int32_t i = 0; i < obj->triangle_count; i++)
-        if (!view_triangle_in_range(obj, obj->triangles[i]))
+        if (!object_triangle_in_range(obj, &obj->triangles[i]))
             return obj;
 
     s.vertex_count = obj->vertex_count;

@@ -375,45 +375,6 @@ bool closed_and_consistent(const T3dObject &o)
     return true;
 }
 
-// Where the part puts an object: scaled, turned by the load's bake, then
-// seen by its camera (scale 0.5, 0.5, 1, turned half round, moved back by
-// distance). Returns view-space positions.
-std::vector<float> place_in_view(const T3dObject &o, float sx, float sy, float sz, float distance)
-{
-    Matrix4 scale, turn, bake;
-    matrix_scaling(&scale, sx, sy, sz);
-    matrix_rotation_euler(&turn, 1.5707964f, 3.1415927f, 0.0f);
-    matrix_multiply(&scale, &turn, &bake);
-    Matrix4 camera_turn;
-    matrix_rotation_euler(&camera_turn, 0.0f, 3.1415927f, 0.0f);
-    std::vector<float> view;
-    for (size_t i = 0; i < o.xyz.size(); i += 3) {
-        const float *p = &o.xyz[i];
-        float q[3];
-        for (int r = 0; r < 3; r++)
-            q[r] = bake.m[4 * r] * p[0] + bake.m[4 * r + 1] * p[1] + bake.m[4 * r + 2] * p[2] + bake.m[4 * r + 3];
-        const float c[3] = {q[0] / 0.5f, q[1] / 0.5f, q[2] - distance};
-        for (int r = 0; r < 3; r++)
-            view.push_back(camera_turn.m[4 * r] * c[0] + camera_turn.m[4 * r + 1] * c[1] + camera_turn.m[4 * r + 2] * c[2]);
-    }
-    return view;
-}
-
-// The facing flag of a triangle loaded with reverse winding (corners
-// third, second, first): counter-clockwise on the screen (y down) faces.
-int facing_after_reverse(const T3dObject &o, const std::vector<float> &view, int t)
-{
-    const int idx[3] = {o.tri[3 * t + 2], o.tri[3 * t + 1], o.tri[3 * t]};
-    float sx[3], sy[3];
-    for (int k = 0; k < 3; k++) {
-        const float *v = &view[3 * idx[k]];
-        sx[k] = v[0] * 200.0f / v[2];
-        sy[k] = v[1] * 200.0f / v[2];
-    }
-    const float cross = (sx[1] - sx[0]) * (sy[2] - sy[0]) - (sy[1] - sy[0]) * (sx[2] - sx[0]);
-    return cross < 0.0f;
-}
-
 TEST(DataObjects, BothObjectsParseAndFitTheEngine)
 {
     T3dObject a, b;
@@ -462,23 +423,58 @@ TEST(DataObjects, TrianglesRunClockwiseSeenFromOutside)
     }
 }
 
-TEST(DataObjects, TheSideTowardsTheCameraFacesIt)
+// loader, reverse winding, both texture names; then bakes the scale and the
+// turn into its positions.
+Object3D *load_like_the_part(const char *rel, float sx, float sy, float sz)
+{
+    Picture none("3d/none.pcx"), bb1("3d/3d_bb1.pcx");
+    const char *names[2] = {"none", "3d_bb1"};
+    const int32_t sizes[2] = {none.img->width, bb1.img->width};
+    Object3D *obj = nullptr;
+    EXPECT_EQ(t3d_load(&obj, data_path(rel).c_str(), &bb1.pal, 1, names, sizes, 2), 0) << rel;
+    if (!obj)
+        return nullptr;
+    Matrix4 scale, turn, identity;
+    matrix_scaling(&scale, sx, sy, sz);
+    matrix_rotation_euler(&turn, 1.5707964f, 3.1415927f, 0.0f);
+    matrix_multiply(&scale, &turn, &obj->matrix);
+    matrix_rotation_euler(&identity, 0.0f, 0.0f, 0.0f);
+    object_transform(obj, &identity, TRANSFORM_POSITIONS | COPY_VIEW_TO_POSITIONS);
+    object_compute_normals(obj);
+    obj->matrix = identity;
+    return obj;
+}
+
+TEST(DataObjects, TheShowsLoaderSeesTheFrontFacingTheCamera)
 {
     struct Placed {
         const char *path;
         float sx, sy, sz, distance;
+        int vertices, triangles;
     };
-    for (const Placed &p : {Placed{"3d/bb/demo03b.t3d", 80, 80, 80, 1500}, Placed{"3d/bb/grimfall.t3d", 160, 320, 320, 1000}}) {
-        T3dObject o;
-        ASSERT_TRUE(t3d_read(p.path, &o));
-        const std::vector<float> view = place_in_view(o, p.sx, p.sy, p.sz, p.distance);
-        // The nearest triangle faces the viewer, the farthest one does not.
-        int nearest = 0, farthest = 0;
+    T3dObject a, b;
+    ASSERT_TRUE(t3d_read("3d/bb/demo03b.t3d", &a));
+    ASSERT_TRUE(t3d_read("3d/bb/grimfall.t3d", &b));
+    for (const Placed &p : {Placed{"3d/bb/demo03b.t3d", 80, 80, 80, 1500, vertex_count(a), triangle_count(a)},
+                            Placed{"3d/bb/grimfall.t3d", 160, 320, 320, 1000, vertex_count(b), triangle_count(b)}}) {
+        Object3D *obj = load_like_the_part(p.path, p.sx, p.sy, p.sz);
+        ASSERT_NE(obj, nullptr);
+        EXPECT_EQ(obj->vertex_count, p.vertices);
+        EXPECT_EQ(obj->triangle_count, p.triangles);
+        view_build_camera(0, 0, p.distance, 0.5f, 0.5f, 1.0f, 0, 3.1415927f, 0, &camera_matrix, &camera_rotation);
+        object_transform(obj, &camera_matrix, TRANSFORM_POSITIONS);
+        view_reset_clip_scratch();
+        view_clip(obj, 80.0f, 5000.0f, 200.0f, 160, 120);
+        Object3D *scratch = view_get_clip_scratch();
+        // Wholly in front of the camera and inside the frame: nothing cut.
+        EXPECT_EQ(scratch->triangle_count, obj->triangle_count) << p.path;
+        view_project(scratch, 200.0f);
+        int nearest = 0, farthest = 0, facing = 0;
         float zmin = 1e9f, zmax = -1e9f;
-        for (int t = 0; t < triangle_count(o); t++) {
-            float z = 0;
-            for (int k = 0; k < 3; k++)
-                z += view[3 * o.tri[3 * t + k] + 2];
+        for (int t = 0; t < scratch->triangle_count; t++) {
+            const Triangle3D &tri = scratch->triangles[t];
+            const float z = scratch->vertices[tri.a].view.z + scratch->vertices[tri.b].view.z +
+                            scratch->vertices[tri.c].view.z;
             if (z < zmin) {
                 zmin = z;
                 nearest = t;
@@ -487,34 +483,41 @@ TEST(DataObjects, TheSideTowardsTheCameraFacesIt)
                 zmax = z;
                 farthest = t;
             }
+            facing += tri.visible;
         }
-        EXPECT_EQ(facing_after_reverse(o, view, nearest), 1) << p.path;
-        EXPECT_EQ(facing_after_reverse(o, view, farthest), 0) << p.path;
-        // About half the surface faces the viewer.
-        int facing = 0;
-        for (int t = 0; t < triangle_count(o); t++)
-            facing += facing_after_reverse(o, view, t);
-        EXPECT_GT(facing, triangle_count(o) / 4) << p.path;
-        EXPECT_LT(facing, triangle_count(o) * 3 / 4) << p.path;
+        EXPECT_EQ(scratch->triangles[nearest].visible, 1) << p.path;
+        EXPECT_EQ(scratch->triangles[farthest].visible, 0) << p.path;
+        EXPECT_GT(facing, scratch->triangle_count / 4) << p.path;
+        EXPECT_LT(facing, scratch->triangle_count * 3 / 4) << p.path;
+        for (int v = 0; v < scratch->vertex_count; v++) {
+            EXPECT_LT(std::fabs(scratch->vertices[v].view.x), 160.0f) << p.path;
+            EXPECT_LT(std::fabs(scratch->vertices[v].view.y), 120.0f) << p.path;
+        }
+        object_free(&obj);
     }
 }
 
 TEST(DataObjects, TheEmblemIsWideOnTheScreenAndUpright)
 {
-    T3dObject o;
-    ASSERT_TRUE(t3d_read("3d/bb/grimfall.t3d", &o));
-    const std::vector<float> view = place_in_view(o, 160, 320, 320, 1000);
-    // File +x is screen right, file +z is screen up (view y negative).
-    for (size_t i = 0; i < o.xyz.size(); i += 3) {
-        if (o.xyz[i] > 1.0f) {
-            EXPECT_GT(view[i], 0.0f);
+    T3dObject file;
+    ASSERT_TRUE(t3d_read("3d/bb/grimfall.t3d", &file));
+    Object3D *obj = load_like_the_part("3d/bb/grimfall.t3d", 160, 320, 320);
+    ASSERT_NE(obj, nullptr);
+    view_build_camera(0, 0, 1000.0f, 0.5f, 0.5f, 1.0f, 0, 3.1415927f, 0, &camera_matrix, &camera_rotation);
+    object_transform(obj, &camera_matrix, TRANSFORM_POSITIONS);
+    // File +x is screen right, +z is up (view y negative), +y away.
+    for (int v = 0; v < obj->vertex_count; v++) {
+        const float *p = &file.xyz[3 * v];
+        const Vec4 &q = obj->vertices[v].view;
+        if (p[0] > 1.0f) {
+            EXPECT_GT(q.x, 0.0f);
         }
-        if (o.xyz[i + 2] > 0.3f) {
-            EXPECT_LT(view[i + 1], 0.0f);
+        if (p[2] > 0.3f) {
+            EXPECT_LT(q.y, 0.0f);
         }
-        // +y is away from the viewer.
-        EXPECT_NEAR(view[i + 2], 1000.0f + 320.0f * o.xyz[i + 1], 0.5f);
+        EXPECT_NEAR(q.z, 1000.0f + 320.0f * p[1], 0.5f);
     }
+    object_free(&obj);
 }
 
 } // namespace

@@ -171,6 +171,7 @@ TEST_F(LoaderTest, T3dEveryErrorCode)
         {"file ends on the count line", "MATERIALS\n1", -2},
         {"no vertex section", materials, -2},
         {"no triangle section", materials + v3, -2},
+        {"keyword on the last line", materials + v3 + "TRIANGLES", -2},
         {"count not a number", "MATERIALS\nmany\n", -4},
         {"negative material count", "MATERIALS\n-1\n" + v3 + triangles, -4},
         {"negative vertex count", materials + "VERTICES\n-3\n" + triangles, -4},

@@ -282,6 +282,16 @@ TEST(Clip, LargeObjectsNeverOverflowTheScratch)
         EXPECT_LT(t.b, s->vertex_count);
         EXPECT_LT(t.c, s->vertex_count);
     }
+    // A full vertex array still takes triangles that need no new vertex.
+    ObjectHolder full(10000, 2);
+    for (int i = 0; i < 10000; i++)
+        full.obj->vertices[i].view = Vec4{(float)(i % 7), (float)(i % 5), 300, 1};
+    set_triangle(full.obj, 0, 0, 1, 2);
+    set_triangle(full.obj, 1, 9999, 9998, 9997);
+    view_reset_clip_scratch();
+    clip(full.obj);
+    EXPECT_EQ(s->vertex_count, 10000);
+    EXPECT_EQ(s->triangle_count, 2);
     // An object with more vertices than the scratch holds appends nothing.
     ObjectHolder big(12000, 1);
     set_triangle(big.obj, 0, 0, 1, 2);

@@ -32,10 +32,11 @@ void canvas_free(Canvas *c)
     free(c);
 }
 
-void canvas_fill(Canvas *c, const float rgb[3])
+void canvas_shade(Canvas *c, const std::function<void(int, int, float *)> &colour)
 {
-    for (int i = 0; i < c->width * c->height; i++)
-        memcpy(c->rgb + 3 * i, rgb, 3 * sizeof(float));
+    for (int y = 0; y < c->height; y++)
+        for (int x = 0; x < c->width; x++)
+            colour(x, y, c->rgb + 3 * ((size_t)y * c->width + x));
 }
 
 void canvas_blend(Canvas *c, int x, int y, const float rgb[3], float alpha)
@@ -218,16 +219,25 @@ Image *canvas_quantize(const Canvas *c, const Palette *pal)
     if (image_create(&img, c->width, c->height) != 0)
         datagen_fail("out of memory");
     // Exact colours repeat a lot in painted pictures: remember each answer
-    // by its 24-bit colour (0 = not asked yet, else index + 1).
-    std::vector<uint16_t> cache(1 << 24, 0);
+    // in a small open-addressed table keyed by the 24-bit colour (key + 1,
+    // so 0 marks an empty slot). Twice the pixel count keeps it sparse.
+    size_t slots = 1;
+    while (slots < 2 * (size_t)c->width * c->height)
+        slots <<= 1;
+    std::vector<uint32_t> keys(slots, 0);
+    std::vector<uint8_t> answers(slots, 0);
     for (int i = 0; i < c->width * c->height; i++) {
-        int packed = 0;
+        uint32_t packed = 0;
         for (int k = 0; k < 3; k++)
-            packed |= (int)lrintf(clampf(c->rgb[3 * i + k], 0.0f, 255.0f)) << (8 * k);
-        uint16_t &hit = cache[packed];
-        if (!hit)
-            hit = (uint16_t)(palette_find_nearest(packed, pal) + 1);
-        img->pixels[i] = (uint8_t)(hit - 1);
+            packed |= (uint32_t)lrintf(clampf(c->rgb[3 * i + k], 0.0f, 255.0f)) << (8 * k);
+        size_t at = noise_hash(packed) & (slots - 1);
+        while (keys[at] != 0 && keys[at] != packed + 1)
+            at = (at + 1) & (slots - 1);
+        if (keys[at] == 0) {
+            keys[at] = packed + 1;
+            answers[at] = (uint8_t)palette_find_nearest((int)packed, pal);
+        }
+        img->pixels[i] = answers[at];
     }
     return img;
 }
@@ -383,4 +393,20 @@ int cell_field_query(const CellField *f, float x, float y, float *edge, float *d
         }
     *edge = (sqrtf(d2) - sqrtf(d1)) * 0.5f;
     return best;
+}
+
+uint32_t cell_field_hash(int cell)
+{
+    return noise_hash((uint32_t)cell * 747796405U + 3);
+}
+
+float cell_field_facet(const CellField *f, float x, float y, float contrast, int *cell)
+{
+    float edge, dx, dy;
+    *cell = cell_field_query(f, x, y, &edge, &dx, &dy);
+    // The facet a point lies on faces the way from the seed to the point.
+    const float lit = 0.5f + 0.5f * cosf(atan2f(dy, dx) + 2.35f);
+    const float base = 0.4f + 0.22f * ((cell_field_hash(*cell) >> 8 & 0xFF) / 255.0f);
+    const float t = base + contrast * (lit - 0.5f) * smoothstep(0.3f, 2.0f, edge);
+    return t * (0.32f + 0.68f * smoothstep(0.3f, 1.6f, edge));
 }

@@ -331,7 +331,7 @@ const char *theme_slow[8] = {
     "F5 . . . . . . . . . . . A5 . . .",
     "G5 . . . . . . . E5 . . . . . . .",
     "F5 . . . . . . . D5 . . . F5 . . .",
-    "E5 . . . . . . . . . . . C#5 . . .",
+    "E5 . . . . . . . . . . . D5 . . .",
     "D6 . . . . . . . C6 . . . A5 . . .",
     "C6 . . . . . . . G5 . . . E5 . . .",
     "Bb5 . . . . . . . A5 . . . F5 . . .",
@@ -524,7 +524,7 @@ void section_pages(int at)
         line(at + (4 + b) * bar, ch_lead, synth_lead, 44, theme_pages_b[b]);
     for (int b = 0; b < 3; b++)
         line(at + (8 + b) * bar, ch_lead, synth_lead, 42, theme_high[b]);
-    line(at + 11 * bar, ch_lead, synth_lead, 38, "G5 . . . . . E5 . . . . . C#5 . . .");
+    line(at + 11 * bar, ch_lead, synth_lead, 38, "G5 . . . . . E5 . . . . . C5 . E5 .");
     echo(at, at + 12 * bar, 3);
     // The bells double the theme an octave below, then arpeggiate.
     for (int b = 0; b < 4; b++)
