@@ -80,6 +80,9 @@ void part1_draw_rings(int t);
 // Melt shift for picture p, elapsed tenths e and last change c: 4 shows the
 // picture whole, 0..3 melt it by 64 >> h pixels at most.
 int part1_melt_shift(int p, int e, int c);
+// Replaces the ring pattern in part1_ring_image by picture melted along
+// its rows: pixel i comes from i + ((ring - 192) >> h), held inside.
+void part1_melt(const Image *picture, int h);
 // Moves one spot by a frame; true when it is to be drawn at (x >> 16,
 // y >> 16), false when it wrapped to the far side this frame.
 bool part1_step_spot(LightSpot *s);

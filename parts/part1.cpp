@@ -102,7 +102,7 @@ int part1_melt_shift(int p, int e, int c)
 
 // The picture p melted by the ring pattern: each pixel is taken from up to
 // 64 >> h pixels along the rows; the first and last rows are held inside.
-static void part1_melt(const Image *picture, int h)
+void part1_melt(const Image *picture, int h)
 {
     uint8_t *ring = part1_ring_image->pixels;
     const uint8_t *src = picture->pixels;

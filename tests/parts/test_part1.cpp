@@ -122,6 +122,38 @@ TEST_F(Part1Test, RingCentresReadNegativeIndicesOneStepBelowModulo)
     part1_free();
 }
 
+TEST_F(Part1Test, MeltShiftsAlongRowsAndHoldsAtThePictureEnds)
+{
+    parts_test_save_show_pictures();
+    part1_load();
+    Image *picture = work_image_b;
+    for (int i = 0; i < 320 * 240; i++)
+        picture->pixels[i] = (uint8_t)(i * 13 + i / 251);
+    const uint8_t *src = picture->pixels;
+    // Ring 128 is a displacement of -64: the first 64 pixels hold at pixel 0.
+    image_clear(part1_ring_image, 128);
+    part1_melt(picture, 0);
+    EXPECT_EQ(part1_ring_image->pixels[0], src[0]);
+    EXPECT_EQ(part1_ring_image->pixels[63], src[0]);
+    EXPECT_EQ(part1_ring_image->pixels[64], src[0]);
+    EXPECT_EQ(part1_ring_image->pixels[65], src[1]);
+    EXPECT_EQ(part1_ring_image->pixels[1000], src[936]);  // across a row end
+    // Ring 255 is +63: the last 63 pixels hold at the last one.
+    image_clear(part1_ring_image, 255);
+    part1_melt(picture, 0);
+    EXPECT_EQ(part1_ring_image->pixels[76799], src[76799]);
+    EXPECT_EQ(part1_ring_image->pixels[76736], src[76799]);
+    EXPECT_EQ(part1_ring_image->pixels[76735], src[76798]);
+    // h = 3 divides the displacement by 8 (rounding down).
+    image_clear(part1_ring_image, 128);
+    part1_melt(picture, 3);
+    EXPECT_EQ(part1_ring_image->pixels[5000], src[4992]);
+    image_clear(part1_ring_image, 200);
+    part1_melt(picture, 2);
+    EXPECT_EQ(part1_ring_image->pixels[5000], src[5002]);
+    part1_free();
+}
+
 // Puts spot i at pixel (x, y), still.
 static void park_spot(int i, int x, int y)
 {

@@ -66,3 +66,38 @@ TEST_F(SequenceTest, PartsOneTwoThreeAndEightRunForTheirDurations)
     part3_free();
     image_destroy(&frame);
 }
+
+TEST_F(SequenceTest, PartThreeDissolvesPartTwosLastFrameThroughItsShadeTable)
+{
+    parts_test_save_show_pictures();
+    Image *frame = nullptr;
+    ASSERT_EQ(image_create(&frame, 320, 240), 0);
+    // A background of diagonal stripes, so the tunnel has colours to shade.
+    for (int i = 0; i < 320 * 240; i++)
+        frame->pixels[i] = (uint8_t)(((i % 320) + (i / 320)) * 3);
+    parts_test_save("grafika/1/hatter04.pcx", frame, parts_test_grey_palette());
+    part2_load("grafika/1/hatter04.pcx", 1, 1);
+    part3_load();
+    recording_keep_frames = true;
+    part2_run(frame, 10);
+    const std::vector<uint8_t> last = recording_frames.back();
+    const size_t part2_frames = recording_frames.size();
+    part3_run(frame, 27, 0);
+    ASSERT_GT(recording_frames.size(), part2_frames);
+    const std::vector<uint8_t> &first = recording_frames[part2_frames];
+    // The border of the light field is 0: level 1 of part 2's colours.
+    for (int x = 0; x < 320; x++) {
+        EXPECT_EQ(first[x], part2_shade_table.level[1][last[x]]);
+        EXPECT_EQ(first[239 * 320 + x], part2_shade_table.level[1][last[239 * 320 + x]]);
+    }
+    // Every pixel is part 2's colour at some level of part 2's table.
+    for (int i = 0; i < 320 * 240; i += 97) {
+        bool found = false;
+        for (int l = 1; l < 64 && !found; l++)
+            found = first[i] == part2_shade_table.level[l][last[i]];
+        EXPECT_TRUE(found) << i;
+    }
+    part2_free();
+    part3_free();
+    image_destroy(&frame);
+}
