@@ -151,7 +151,6 @@ struct RasterWalk {
     float f_step[3];
 };
 
-template <int KIND>
 static void raster_left_follows(RasterWalk *w, const RasterEdge *e)
 {
     w->xl_step = e->x_step;
@@ -278,7 +277,7 @@ static void raster_fill(const RasterCorner c[3], uint8_t colour, const uint8_t *
         w.xr = w.xl + 0xE000;
         raster_start_attributes<KIND>(t);
         const bool left_short = (int32_t)tm.x_step < (int32_t)tb.x_step;
-        raster_left_follows<KIND>(&w, left_short ? &tm : &tb);
+        raster_left_follows(&w, left_short ? &tm : &tb);
         w.xr_step = left_short ? tb.x_step : tm.x_step;
 
         row = t->y;
@@ -314,7 +313,7 @@ static void raster_fill(const RasterCorner c[3], uint8_t colour, const uint8_t *
         if constexpr (KIND != FILL_FLAT)
             raster_gradients<KIND>(&tb, &mb);
         if (left_short)
-            raster_left_follows<KIND>(&w, &mb);
+            raster_left_follows(&w, &mb);
         else
             w.xr_step = mb.x_step;
         if (m->y < 0) {
@@ -339,10 +338,10 @@ static void raster_fill(const RasterCorner c[3], uint8_t colour, const uint8_t *
     w.xr = ((uint32_t)right_start->x << 16) + 0xE000;
     raster_start_attributes<KIND>(left_start);
     if ((int32_t)mb.x_step > (int32_t)tb.x_step) {
-        raster_left_follows<KIND>(&w, &mb);
+        raster_left_follows(&w, &mb);
         w.xr_step = tb.x_step;
     } else {
-        raster_left_follows<KIND>(&w, &tb);
+        raster_left_follows(&w, &tb);
         w.xr_step = mb.x_step;
     }
     row = t->y;

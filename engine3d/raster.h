@@ -6,7 +6,6 @@
 #pragma once
 
 #include "../runtime/skarn.h"
-#include "matrix.h"  // float_to_int_trunc
 #include "object.h"  // TexCoords
 
 // Rows the render target can have: the size of the row pointer table.

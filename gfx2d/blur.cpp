@@ -3,24 +3,25 @@
 // The in-place filters keep the new value of the previous pixel in r (a
 // register, never read back from the buffer). The pixel above has already
 // been recomputed when it is read; the right and lower samples are still old.
-// Fade 0 has its own instantiation without the subtract and clamp: it is the
-// common case of the show.
+// Fade 0 has its own instantiation without the clamp (f3 and f2 are 0 there):
+// it is the common case of the show.
 #include "blur.h"
 
 #include <cstring>
 
 namespace {
 
+// The new value from a weighted sum: (sum >> shift) - fade, not below 0.
+// The fade is taken off before the shift as fade << shift (exact, as the
+// shift drops only bits below it), and callers fold it into the samples that
+// do not depend on the running value, so the chain from one pixel to the
+// next is only add, clamp and shift.
 template <bool fading>
-inline int blur_apply_fade(int v, int fade)
+inline int blur_step(int sum, int shift)
 {
-    if constexpr (fading) {
-        v -= fade;
-        return v < 0 ? 0 : v;
-    } else {
-        (void)fade;
-        return v;
-    }
+    if constexpr (fading)
+        sum = sum < 0 ? 0 : sum;
+    return sum >> shift;
 }
 
 template <bool fading>
@@ -28,23 +29,23 @@ void blur_fade_pass(uint8_t *buf, int width, int height, int fade)
 {
     const int n = width * height;
     const int last_row = n - width;
+    const int f3 = fade << 3;
     int r = buf[0];
     int i = 0;
     for (; i < width; i++) {
-        r = blur_apply_fade<fading>((r + 4 * buf[i] + buf[i + 1] + 2 * buf[i + width]) >> 3, fade);
+        r = blur_step<fading>(r + (4 * buf[i] + buf[i + 1] + 2 * buf[i + width] - f3), 3);
         buf[i] = (uint8_t)r;
     }
     for (; i < last_row; i++) {
-        r = blur_apply_fade<fading>(
-            (r + 4 * buf[i] + buf[i + 1] + buf[i + width] + buf[i - width]) >> 3, fade);
+        r = blur_step<fading>(
+            r + (4 * buf[i] + buf[i + 1] + buf[i + width] + buf[i - width] - f3), 3);
         buf[i] = (uint8_t)r;
     }
     // Last row: no row below. With fade the right neighbour still counts;
     // without it the running value takes its weight.
     for (; i < n - 1; i++) {
         if constexpr (fading)
-            r = blur_apply_fade<true>((r + 4 * buf[i] + buf[i + 1] + 2 * buf[i - width]) >> 3,
-                                      fade);
+            r = blur_step<true>(r + (4 * buf[i] + buf[i + 1] + 2 * buf[i - width] - f3), 3);
         else
             r = (2 * r + 4 * buf[i] + 2 * buf[i - width]) >> 3;
         buf[i] = (uint8_t)r;
@@ -58,19 +59,20 @@ void blur_fade_offset_pass(uint8_t *buf, int width, int height, int fade, int o)
     const int n = width * height;
     const int last_row = n - width;
     const int below = width - o;  // the lower sample lies o columns left of below
+    const int f3 = fade << 3, f2 = fade << 2;
     int r = buf[0];
     int i = 0;
     for (; i < width; i++) {
-        r = blur_apply_fade<fading>((buf[i] + 4 * r + buf[i + o] + 2 * buf[i + below]) >> 3, fade);
+        r = blur_step<fading>(4 * r + (buf[i] + buf[i + o] + 2 * buf[i + below] - f3), 3);
         buf[i] = (uint8_t)r;
     }
     for (; i < last_row; i++) {
-        r = blur_apply_fade<fading>(
-            (buf[i] + 4 * r + buf[i + o] + buf[i + below] + buf[i - width]) >> 3, fade);
+        r = blur_step<fading>(
+            4 * r + (buf[i] + buf[i + o] + buf[i + below] + buf[i - width] - f3), 3);
         buf[i] = (uint8_t)r;
     }
     for (; i < n - 1; i++) {
-        r = blur_apply_fade<fading>((buf[i] + 2 * r + buf[i - width]) >> 2, fade);
+        r = blur_step<fading>(2 * r + (buf[i] + buf[i - width] - f2), 2);
         buf[i] = (uint8_t)r;
     }
     // The last pixel keeps its old value.

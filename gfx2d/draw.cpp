@@ -23,6 +23,20 @@ int64_t mul_shift16(int64_t a, int64_t slope)
     return (int64_t)(((wide)a * slope) >> 16);
 }
 
+// Moves an end whose coordinate `along` lies outside 0 .. size-1 onto the
+// border, shifting the other coordinate by the 16.16 slope.
+void line_clip_axis(int64_t *along, int64_t *other, int64_t size, int64_t slope)
+{
+    if (*along < 0) {
+        *other += mul_shift16(-*along, slope);
+        *along = 0;
+    }
+    if (*along > size - 1) {
+        *other -= mul_shift16(*along - (size - 1), slope);
+        *along = size - 1;
+    }
+}
+
 bool line_outside(int64_t x0, int64_t y0, int64_t x1, int64_t y1, int64_t w, int64_t h)
 {
     return (x0 < 0 && x1 < 0) || (y0 < 0 && y1 < 0) || (x0 >= w && x1 >= w) ||
@@ -82,41 +96,13 @@ void draw_line(Image *img, int ix0, int iy0, int ix1, int iy1, int colour)
         y0 = std::clamp<int64_t>(y0, 0, H - 1);
         y1 = std::clamp<int64_t>(y1, 0, H - 1);
     } else {
-        // 16.16 slopes, each end moved onto the border column, then row.
+        // 16.16 slopes, each end moved onto the border columns, then rows.
         const int64_t slope = dy * 65536 / dx;
-        if (x0 < 0) {
-            y0 += mul_shift16(-x0, slope);
-            x0 = 0;
-        }
-        if (x0 > W - 1) {
-            y0 -= mul_shift16(x0 - (W - 1), slope);
-            x0 = W - 1;
-        }
-        if (x1 < 0) {
-            y1 += mul_shift16(-x1, slope);
-            x1 = 0;
-        }
-        if (x1 > W - 1) {
-            y1 -= mul_shift16(x1 - (W - 1), slope);
-            x1 = W - 1;
-        }
+        line_clip_axis(&x0, &y0, W, slope);
+        line_clip_axis(&x1, &y1, W, slope);
         const int64_t islope = dx * 65536 / dy;
-        if (y0 < 0) {
-            x0 += mul_shift16(-y0, islope);
-            y0 = 0;
-        }
-        if (y0 > H - 1) {
-            x0 -= mul_shift16(y0 - (H - 1), islope);
-            y0 = H - 1;
-        }
-        if (y1 < 0) {
-            x1 += mul_shift16(-y1, islope);
-            y1 = 0;
-        }
-        if (y1 > H - 1) {
-            x1 -= mul_shift16(y1 - (H - 1), islope);
-            y1 = H - 1;
-        }
+        line_clip_axis(&y0, &x0, H, islope);
+        line_clip_axis(&y1, &x1, H, islope);
     }
     if (line_outside(x0, y0, x1, y1, W, H))
         return;
@@ -160,38 +146,27 @@ void draw_line(Image *img, int ix0, int iy0, int ix1, int iy1, int colour)
         lw.err = e0 + lw.B * kmin - lw.A * moves;
         int64_t i = (y0 + sy * moves) * W + x0 + sx * kmin;
         const int64_t row_step = sy * W;
-        if (lw.bias) {
-            for (int64_t k = kmin; k < kmax; k++) {
-                pixels[i] = c;
-                if (lw.err > 0) {
-                    i += row_step;
-                    lw.err -= lw.A;
-                }
-                lw.err += lw.B;
-                i += sx;
+        // err >= bias: ">= 0" walking right, "> 0" walking left.
+        for (int64_t k = kmin; k < kmax; k++) {
+            pixels[i] = c;
+            if (lw.err >= lw.bias) {
+                i += row_step;
+                lw.err -= lw.A;
             }
-        } else {
-            for (int64_t k = kmin; k < kmax; k++) {
-                pixels[i] = c;
-                if (lw.err >= 0) {
-                    i += row_step;
-                    lw.err -= lw.A;
-                }
-                lw.err += lw.B;
-                i += sx;
-            }
+            lw.err += lw.B;
+            i += sx;
         }
     } else {
         // y-major (diagonals too): at most H steps, the column tested per
         // pixel only when an end lies outside the drawable columns.
         int64_t err = 2 * adx - ady;
-        const bool strict = sy < 0;
+        const int64_t bias = sy < 0 ? 1 : 0;  // "> 0" walking up
         const bool inside = x0 >= xlo && x0 <= xhi && x1 >= xlo && x1 <= xhi;
         int64_t x = x0, y = y0;
         for (int64_t k = 0; k < ady; k++) {
             if (inside || (x >= xlo && x <= xhi))
                 pixels[y * W + x] = c;
-            if (strict ? err > 0 : err >= 0) {
+            if (err >= bias) {
                 x += sx;
                 err -= 2 * ady;
             }

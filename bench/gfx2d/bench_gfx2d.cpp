@@ -1,5 +1,5 @@
 // bench_gfx2d.cpp: the 2D library's per-frame loads on a 320x240 frame:
-// the fading blurs, part 1's spot blits, part 7's textured grid and
+// the fading blurs, the show's part 1 spot blits, its part 7 textured grid and
 // clipped lines.
 #include "gfx2d.h"
 
@@ -44,7 +44,7 @@ void BM_blur_fade(benchmark::State &state)
 }
 BENCHMARK(BM_blur_fade)->Arg(0)->Arg(2);
 
-// Part 1's load: 336 spots of 28 x 28 added onto the frame.
+// The show's part 1 load: 336 spots of 28 x 28 added onto the frame.
 void BM_blit_add_saturate_spots(benchmark::State &state)
 {
     std::vector<uint8_t> frame = noise_frame(), spot(28 * 28);
@@ -63,7 +63,7 @@ BENCHMARK(BM_blit_add_saturate_spots);
 
 namespace {
 
-// Part 7's load: a 256 x 256 texture over a 9 x 7 grid of quads covering
+// The show's part 7 load: a 256 x 256 texture over a 9 x 7 grid of quads covering
 // the screen (63 quads).
 void BM_poly_fill_textured_screen(benchmark::State &state)
 {

@@ -13,10 +13,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const int w = 1 + in.u8() % 64, h = 1 + in.u8() % 48;
     static const int tex_sizes[][2] = {{64, 64}, {256, 256}, {37, 23}, {1, 1}, {16, 64}};
     const auto &ts = tex_sizes[in.u8() % 5];
-    FuzzImage tex(ts[0], ts[1], 0);
+    GuardedImage tex(ts[0], ts[1], 0);
     for (int i = 0; i < ts[0] * ts[1]; i++)
-        tex.img.pixels[i] = (uint8_t)(1 + i % 80);
-    FuzzImage dst(w, h, 0);
+        tex->pixels[i] = (uint8_t)(1 + i % 80);
+    GuardedImage dst(w, h, 0);
     std::vector<ScanlineEdge> e1(h), e2(h);
     while (in.size >= 8) {
         const int kind = in.u8() % 5, n = in.u8() % 9;
@@ -29,28 +29,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
         const int level = (int)in.u8() - 100;
         switch (kind) {
-        case 0: poly_fill_flat(dst.img.pixels, w, h, e1.data(), e2.data(), p.data(), n, 3); break;
+        case 0: poly_fill_flat(dst->pixels, w, h, e1.data(), e2.data(), p.data(), n, 3); break;
         case 1:
-            poly_fill_textured(dst.img.pixels, w, h, e1.data(), e2.data(), p.data(), uv.data(), n,
-                               tex.img.pixels, ts[0], ts[1]);
+            poly_fill_textured(dst->pixels, w, h, e1.data(), e2.data(), p.data(), uv.data(), n,
+                               tex->pixels, ts[0], ts[1]);
             break;
         case 2:
-            poly_fill_gouraud(dst.img.pixels, w, h, e1.data(), e2.data(), p.data(), light.data(), n);
+            poly_fill_gouraud(dst->pixels, w, h, e1.data(), e2.data(), p.data(), light.data(), n);
             break;
         case 3:
-            poly_fill_gouraud_shaded(dst.img.pixels, w, h, e1.data(), e2.data(), p.data(),
+            poly_fill_gouraud_shaded(dst->pixels, w, h, e1.data(), e2.data(), p.data(),
                                      light.data(), n, 9, &fuzz_table);
             break;
         default:
-            poly_fill_textured_shaded(dst.img.pixels, w, h, e1.data(), e2.data(), p.data(),
-                                      uv.data(), n, tex.img.pixels, ts[0], ts[1], level,
+            poly_fill_textured_shaded(dst->pixels, w, h, e1.data(), e2.data(), p.data(),
+                                      uv.data(), n, tex->pixels, ts[0], ts[1], level,
                                       &fuzz_table);
             break;
         }
-        dst.check();
+        fuzz_check(dst);
         if (kind == 1)
             for (int i = 0; i < w * h; i++)
-                if (dst.img.pixels[i] == fuzz_pattern)
+                if (dst->pixels[i] == GuardedImage::pattern)
                     abort();
     }
     return 0;

@@ -1,8 +1,9 @@
 // fuzz_input.h: reads a fuzzer's bytes as a stream of small and large
-// integers, and keeps images between guard bytes.
+// integers; images between guard bytes come from the tests' helpers.
 #pragma once
 
 #include "gfx2d.h"
+#include "../../tests/gfx2d/gfx2d_test.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -44,23 +45,9 @@ struct FuzzInput {
     }
 };
 
-constexpr int fuzz_guard = 32;
-constexpr uint8_t fuzz_pattern = 0x5A;
-
-// Pixels of w x h bytes between two guard zones.
-struct FuzzImage {
-    std::vector<uint8_t> store;
-    Image img;
-    FuzzImage(int w, int h, uint8_t fill)
-        : store((size_t)w * h + 2 * fuzz_guard, fuzz_pattern), img{w, h, store.data() + fuzz_guard}
-    {
-        memset(img.pixels, fill, (size_t)w * h);
-    }
-    void check() const
-    {
-        const size_t n = (size_t)img.width * img.height;
-        for (int i = 0; i < fuzz_guard; i++)
-            if (store[i] != fuzz_pattern || store[fuzz_guard + n + i] != fuzz_pattern)
-                abort();
-    }
-};
+// Aborts, for the fuzzer to report, when something wrote outside g's pixels.
+inline void fuzz_check(const GuardedImage &g)
+{
+    if (!g.guards_intact())
+        abort();
+}

@@ -1,9 +1,12 @@
-// gfx2d_test.h: helpers of the 2D library tests: images with guard bytes
-// around their pixels, filling and comparing.
+// gfx2d_test.h: helpers of the 2D library tests and fuzz targets: images
+// with guard bytes around their pixels, masks, and a point's distance to a
+// segment.
 #pragma once
 
 #include "gfx2d.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -57,6 +60,15 @@ struct GuardedImage {
         return c;
     }
 };
+
+// Distance from pixel (px, py) to the segment from (ax, ay) to (bx, by).
+inline double distance_to_segment(double px, double py, double ax, double ay, double bx, double by)
+{
+    const double vx = bx - ax, vy = by - ay, len2 = vx * vx + vy * vy;
+    double t = len2 > 0 ? ((px - ax) * vx + (py - ay) * vy) / len2 : 0;
+    t = std::clamp(t, 0.0, 1.0);
+    return std::hypot(px - (ax + t * vx), py - (ay + t * vy));
+}
 
 // Joins rows into one string, for readable expected masks.
 inline std::string rows(std::initializer_list<const char *> lines)

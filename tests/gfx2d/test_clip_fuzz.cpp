@@ -9,14 +9,6 @@
 
 namespace {
 
-double distance_to_segment(double px, double py, double ax, double ay, double bx, double by)
-{
-    const double vx = bx - ax, vy = by - ay, len2 = vx * vx + vy * vy;
-    double t = len2 > 0 ? ((px - ax) * vx + (py - ay) * vy) / len2 : 0;
-    t = std::clamp(t, 0.0, 1.0);
-    return std::hypot(px - (ax + t * vx), py - (ay + t * vy));
-}
-
 TEST(ClipFuzz, Lines)
 {
     std::mt19937 rng(1234);

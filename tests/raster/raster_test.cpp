@@ -187,29 +187,36 @@ TEST(TriFillFlat, LowByteOfColour)
 // ten rows lower draws from its row 10 on (n-row advance = n single steps).
 TEST(TriFillers, TopClipEqualsSingleRowAdvances)
 {
-    TestTarget lower;
-    std::vector<uint8_t> low_flat, low_gouraud;
-    ScreenTriangle tri_low = screen_tri(5, 0, 100, 15, 40, 30);
+    static uint8_t tex[64 * 64];
+    for (int i = 0; i < 64 * 64; i++)
+        tex[i] = (uint8_t)(1 + (i % 64) + 7 * (i / 64));
     TriangleShading shade{10, 1, 90, 1, 40, 1};
-    tri_fill_flat(&tri_low, 7);
-    low_flat = lower.snapshot();
-    lower.clear(0);
-    tri_fill_gouraud(&tri_low, &shade);
-    low_gouraud = lower.snapshot();
-
-    TestTarget upper;
-    ScreenTriangle tri_up = screen_tri(5, -10, 100, 5, 40, 20);
-    tri_fill_flat(&tri_up, 7);
-    std::vector<uint8_t> up_flat = upper.snapshot();
-    upper.clear(0);
-    tri_fill_gouraud(&tri_up, &shade);
-    std::vector<uint8_t> up_gouraud = upper.snapshot();
-
-    for (int y = 0; y < 21; y++)
-        for (int x = 0; x < 320; x++) {
-            ASSERT_EQ(up_flat[y * 320 + x], low_flat[(y + 10) * 320 + x]) << x << "," << y;
-            ASSERT_EQ(up_gouraud[y * 320 + x], low_gouraud[(y + 10) * 320 + x]) << x << "," << y;
+    TexCoords uv{0, 0, 63, 10, 20, 63};
+    // The middle corner below row 0, above it, and level with the top.
+    const int middles[3] = {5, -3, -10};
+    for (int m : middles) {
+        ScreenTriangle up = screen_tri(5, -10, 100, m, 40, 20);
+        ScreenTriangle low = screen_tri(5, 0, 100, m + 10, 40, 30);
+        for (int filler = 0; filler < 3; filler++) {
+            std::vector<uint8_t> img[2];
+            for (int k = 0; k < 2; k++) {
+                TestTarget t;
+                const ScreenTriangle *tri = k ? &low : &up;
+                if (filler == 0)
+                    tri_fill_flat(tri, 7);
+                else if (filler == 1)
+                    tri_fill_gouraud(tri, &shade);
+                else
+                    tri_fill_affine(tex, 64, tri, &uv);
+                img[k] = t.snapshot();
+            }
+            for (int y = 0; y < 21; y++)
+                for (int x = 0; x < 320; x++)
+                    ASSERT_EQ(img[0][y * 320 + x], img[1][(y + 10) * 320 + x])
+                        << x << "," << y << " middle " << m << " filler " << filler;
+            EXPECT_NE(img[0][10 * 320 + 40], 0);
         }
+    }
 }
 
 TEST(TriFillGouraud, LeftClipStartsAtTheLevelOfColumnZero)

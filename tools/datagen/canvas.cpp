@@ -32,10 +32,11 @@ void canvas_free(Canvas *c)
     free(c);
 }
 
-void canvas_fill(Canvas *c, const float rgb[3])
+void canvas_shade(Canvas *c, const std::function<void(int, int, float *)> &colour)
 {
-    for (int i = 0; i < c->width * c->height; i++)
-        memcpy(c->rgb + 3 * i, rgb, 3 * sizeof(float));
+    for (int y = 0; y < c->height; y++)
+        for (int x = 0; x < c->width; x++)
+            colour(x, y, c->rgb + 3 * ((size_t)y * c->width + x));
 }
 
 void canvas_blend(Canvas *c, int x, int y, const float rgb[3], float alpha)
@@ -392,4 +393,20 @@ int cell_field_query(const CellField *f, float x, float y, float *edge, float *d
         }
     *edge = (sqrtf(d2) - sqrtf(d1)) * 0.5f;
     return best;
+}
+
+uint32_t cell_field_hash(int cell)
+{
+    return noise_hash((uint32_t)cell * 747796405U + 3);
+}
+
+float cell_field_facet(const CellField *f, float x, float y, float contrast, int *cell)
+{
+    float edge, dx, dy;
+    *cell = cell_field_query(f, x, y, &edge, &dx, &dy);
+    // The facet a point lies on faces the way from the seed to the point.
+    const float lit = 0.5f + 0.5f * cosf(atan2f(dy, dx) + 2.35f);
+    const float base = 0.4f + 0.22f * ((cell_field_hash(*cell) >> 8 & 0xFF) / 255.0f);
+    const float t = base + contrast * (lit - 0.5f) * smoothstep(0.3f, 2.0f, edge);
+    return t * (0.32f + 0.68f * smoothstep(0.3f, 1.6f, edge));
 }

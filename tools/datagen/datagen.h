@@ -26,7 +26,8 @@ struct Mask {
 
 Canvas *canvas_create(int width, int height);
 void canvas_free(Canvas *c);
-void canvas_fill(Canvas *c, const float rgb[3]);
+// Sets every pixel to the colour computed for it: the backgrounds.
+void canvas_shade(Canvas *c, const std::function<void(int, int, float *)> &colour);
 // Blends rgb over pixel (x, y) by alpha 0..1; pixels outside are ignored.
 void canvas_blend(Canvas *c, int x, int y, const float rgb[3], float alpha);
 // Blends rgb over the canvas wherever the mask covers, placed at (x, y).
@@ -86,6 +87,8 @@ struct TextExtent {
 TextExtent font_measure(FontFace face, int px, const char *text);
 // Draws antialiased coverage into m with the pen at x and the baseline at y.
 void font_draw(Mask *m, FontFace face, int px, int x, int y, const char *text);
+// Draws the line centred across the mask (by its ink); returns its extent.
+TextExtent font_draw_centred(Mask *m, FontFace face, int px, int y, const char *text);
 // The largest pixel size from max_px down to min_px at which the text's
 // advance fits width; 0 when none does.
 int font_fit(FontFace face, const char *text, int width, int min_px, int max_px);
@@ -110,6 +113,12 @@ void cell_field_free(CellField *f);
 // Index of the nearest seed; *edge = distance to the border (about),
 // *dx, *dy = offset from the seed to the point.
 int cell_field_query(const CellField *f, float x, float y, float *edge, float *dx, float *dy);
+// Brightness (about 0..1) of a point of a grain picture: every cell a
+// little pyramid lit from the top left (facet contrast), its own base
+// brightness, dark seams between cells. *cell = the cell's index.
+float cell_field_facet(const CellField *f, float x, float y, float contrast, int *cell);
+// Hash of a cell index: the per-grain choices (hue, base brightness).
+uint32_t cell_field_hash(int cell);
 float smoothstep(float e0, float e1, float x);
 
 // ---------------------------------------------------------------- output

@@ -93,6 +93,13 @@ void font_draw(Mask *m, FontFace face, int px, int x, int y, const char *text)
     });
 }
 
+TextExtent font_draw_centred(Mask *m, FontFace face, int px, int y, const char *text)
+{
+    const TextExtent e = font_measure(face, px, text);
+    font_draw(m, face, px, m->width / 2 - (e.ink_left + e.ink_right) / 2, y, text);
+    return e;
+}
+
 int font_fit(FontFace face, const char *text, int width, int min_px, int max_px)
 {
     for (int px = max_px; px >= min_px; px--) {

@@ -103,7 +103,7 @@ static void balls_news(const Palette *pal)
     const char *masthead = "THE SKARN TIMES";
     const int mpx = font_fit(font_bold, masthead, 300, 16, 34);
     const TextExtent me = font_measure(font_bold, mpx, masthead);
-    font_draw(m, font_bold, mpx, 160 - (me.ink_left + me.ink_right) / 2, 8 - me.ink_top, masthead);
+    font_draw_centred(m, font_bold, mpx, 8 - me.ink_top, masthead);
     const int rule_y = 8 + (me.ink_bottom - me.ink_top) + 5;
     const float rules[2][8] = {{6, (float)rule_y, 314, (float)rule_y, 314, rule_y + 2.0f, 6, rule_y + 2.0f},
                                {6, rule_y + 4.0f, 314, rule_y + 4.0f, 314, rule_y + 5.0f, 6, rule_y + 5.0f}};
@@ -116,7 +116,7 @@ static void balls_news(const Palette *pal)
     const int hpx = font_fit(font_bold, headline, 304, 10, 22);
     const TextExtent he = font_measure(font_bold, hpx, headline);
     const int head_base = rule_y + 20 - he.ink_top;
-    font_draw(m, font_bold, hpx, 160 - (he.ink_left + he.ink_right) / 2, head_base, headline);
+    font_draw_centred(m, font_bold, hpx, head_base, headline);
     const int col_top = head_base + he.ink_bottom + 14;
     // Three columns with rules between them; the middle one holds a picture.
     for (int k = 1; k < 3; k++) {
@@ -172,15 +172,14 @@ static void balls_dug(const Palette *pal)
 {
     Canvas *c = canvas_create(320, 240);
     const float src[5][2] = {{60, 50}, {250, 40}, {170, 130}, {40, 200}, {280, 210}};
-    for (int y = 0; y < 240; y++)
-        for (int x = 0; x < 320; x++) {
-            float s = 0;
-            for (const auto &p : src)
-                s += sinf(hypotf(x - p[0], y - p[1]) / 7.0f);
-            const float caustic = expf(-s * s * 3.0f);
-            const float t = 0.3f + 0.06f * s + 0.45f * caustic + 0.1f * noise_periodic(x / 12.0f, y / 12.0f, 32, 32, 8);
-            ramp_colour(&balls_ramps[1], t, c->rgb + 3 * (y * 320 + x));
-        }
+    canvas_shade(c, [&](int x, int y, float *out) {
+        float s = 0;
+        for (const auto &p : src)
+            s += sinf(hypotf(x - p[0], y - p[1]) / 7.0f);
+        const float caustic = expf(-s * s * 3.0f);
+        const float t = 0.3f + 0.06f * s + 0.45f * caustic + 0.1f * noise_periodic(x / 12.0f, y / 12.0f, 32, 32, 8);
+        ramp_colour(&balls_ramps[1], t, out);
+    });
     datagen_save_canvas("grafika/3/eger2.pcx", c, pal);
     canvas_free(c);
 }
@@ -190,18 +189,10 @@ static void balls_raised(const Palette *pal)
 {
     CellField *cells = cell_field_create(16, 12, 20, 41);
     Canvas *c = canvas_create(320, 240);
-    for (int y = 0; y < 240; y++)
-        for (int x = 0; x < 320; x++) {
-            float edge, dx, dy;
-            const int cell = cell_field_query(cells, (float)x, (float)y, &edge, &dx, &dy);
-            // The facet facing a pixel: the direction from the cell's seed.
-            const float a = atan2f(dy, dx);
-            const float lit = 0.5f + 0.5f * cosf(a + 2.35f);
-            const float base = 0.45f + 0.2f * ((noise_hash((uint32_t)cell + 77) & 0xFF) / 255.0f);
-            float t = base + 0.35f * (lit - 0.5f);
-            t *= 0.35f + 0.65f * smoothstep(0.3f, 1.5f, edge);
-            ramp_colour(&balls_ramps[2], t, c->rgb + 3 * (y * 320 + x));
-        }
+    canvas_shade(c, [&](int x, int y, float *out) {
+        int cell;
+        ramp_colour(&balls_ramps[2], 0.05f + cell_field_facet(cells, (float)x, (float)y, 0.4f, &cell), out);
+    });
     cell_field_free(cells);
     datagen_save_canvas("grafika/3/eger3.pcx", c, pal);
     canvas_free(c);
@@ -232,14 +223,13 @@ static const Ramp plasma_ramps[5] = {
 // so neighbouring ramps never meet at a hard edge.
 template <typename Field> static void banded_picture(Canvas *c, const Ramp *ramps, float low, Field field)
 {
-    for (int y = 0; y < c->height; y++)
-        for (int x = 0; x < c->width; x++) {
-            const float f = field((float)x, (float)y);
-            const int band = (int)floorf(f);
-            const float frac = f - band;
-            const float t = low + (1.0f - low) * powf(sinf(pi_f * frac), 0.6f);
-            ramp_colour(&ramps[((band % 5) + 5) % 5], t, c->rgb + 3 * (y * c->width + x));
-        }
+    canvas_shade(c, [&](int x, int y, float *out) {
+        const float f = field((float)x, (float)y);
+        const int band = (int)floorf(f);
+        const float frac = f - band;
+        const float t = low + (1.0f - low) * powf(sinf(pi_f * frac), 0.6f);
+        ramp_colour(&ramps[((band % 5) + 5) % 5], t, out);
+    });
 }
 
 void gen_part5_pictures(void)
@@ -331,22 +321,20 @@ void gen_part6_pictures(void)
 
     // Textures: a soft checker (64 x 64) and ringed tiles (256 x 256).
     Canvas *t = canvas_create(64, 64);
-    for (int y = 0; y < 64; y++)
-        for (int x = 0; x < 64; x++) {
-            const int k = ((x >> 4) + (y >> 4)) & 1;
-            const float d = hypotf((x & 15) - 7.5f, (y & 15) - 7.5f) / 10.6f;
-            ramp_colour(&bb_ramps[k ? 0 : 3], 0.85f - 0.45f * d, t->rgb + 3 * (y * 64 + x));
-        }
+    canvas_shade(t, [&](int x, int y, float *out) {
+        const int k = ((x >> 4) + (y >> 4)) & 1;
+        const float d = hypotf((x & 15) - 7.5f, (y & 15) - 7.5f) / 10.6f;
+        ramp_colour(&bb_ramps[k ? 0 : 3], 0.85f - 0.45f * d, out);
+    });
     datagen_save_canvas("3d/none.pcx", t, &pal);
     canvas_free(t);
     Canvas *u = canvas_create(256, 256);
-    for (int y = 0; y < 256; y++)
-        for (int x = 0; x < 256; x++) {
-            const int tile = ((x >> 6) + 4 * (y >> 6)) % 5;
-            const float d = hypotf((x & 63) - 31.5f, (y & 63) - 31.5f);
-            ramp_colour(&bb_ramps[tile], 0.25f + 0.7f * (0.5f + 0.5f * cosf(d / 3.5f)) * (1 - d / 60.0f),
-                        u->rgb + 3 * (y * 256 + x));
-        }
+    canvas_shade(u, [&](int x, int y, float *out) {
+        const int tile = ((x >> 6) + 4 * (y >> 6)) % 5;
+        const float d = hypotf((x & 63) - 31.5f, (y & 63) - 31.5f);
+        ramp_colour(&bb_ramps[tile], 0.25f + 0.7f * (0.5f + 0.5f * cosf(d / 3.5f)) * (1 - d / 60.0f),
+                    out);
+    });
     datagen_save_canvas("3d/3d_bb1.pcx", u, &pal);
     canvas_free(u);
 
@@ -370,9 +358,7 @@ static void page(const char *path, const char *const *lines, int n)
     const int pitch = std::min(220 / n, cap * 2);
     const int top = (240 - pitch * n) / 2;
     for (int i = 0; i < n; i++) {
-        const TextExtent e = font_measure(font_bold, px, lines[i]);
-        font_draw(m, font_bold, px, 160 - (e.ink_left + e.ink_right) / 2, top + i * pitch + (pitch + cap) / 2,
-                  lines[i]);
+        font_draw_centred(m, font_bold, px, top + i * pitch + (pitch + cap) / 2, lines[i]);
     }
     Palette pal;
     palette_make_grey(&pal);
@@ -420,22 +406,20 @@ void gen_part8_closing(void)
     // The title, and a halo around it that the sky takes as extra light.
     const char *title = "SKARN";
     const int px = font_fit(font_bold, title, 260, 40, 80);
-    const TextExtent e = font_measure(font_bold, px, title);
     Mask *m = mask_create(320, 240);
     const int baseline = 100;
-    font_draw(m, font_bold, px, 160 - (e.ink_left + e.ink_right) / 2, baseline, title);
+    const TextExtent e = font_draw_centred(m, font_bold, px, baseline, title);
     Mask *halo = mask_grow(m, 10);
     mask_blur(halo, 5);
 
     Canvas *c = canvas_create(320, 240);
     // Sky: dark at the top, warming towards a glow on the horizon, all on
     // the one dusk ramp so the gradient stays smooth.
-    for (int y = 0; y < 240; y++)
-        for (int x = 0; x < 320; x++) {
-            const float glow = expf(-(powf((x - 160) / 170.0f, 2) + powf((y - 180) / 70.0f, 2)));
-            const float t = 0.12f + 0.3f * (y / 240.0f) + 0.55f * glow + 0.3f * halo->cover[y * 320 + x];
-            ramp_colour(&closing_ramps[0], t, c->rgb + 3 * (y * 320 + x));
-        }
+    canvas_shade(c, [&](int x, int y, float *out) {
+        const float glow = expf(-(powf((x - 160) / 170.0f, 2) + powf((y - 180) / 70.0f, 2)));
+        const float t = 0.12f + 0.3f * (y / 240.0f) + 0.55f * glow + 0.3f * halo->cover[y * 320 + x];
+        ramp_colour(&closing_ramps[0], t, out);
+    });
     // Stars.
     for (int i = 0; i < 90; i++) {
         const uint32_t h = noise_hash((uint32_t)i * 2246822519U + 7);
@@ -496,9 +480,7 @@ void gen_part8_closing(void)
     for (int i = 0; i < 2; i++) {
         Mask *t = mask_create(320, 240);
         const int tpx = i ? 12 : 16;
-        const TextExtent te = font_measure(i ? font_regular : font_bold, tpx, lines[i]);
-        font_draw(t, i ? font_regular : font_bold, tpx, 160 - (te.ink_left + te.ink_right) / 2, 128 + 20 * i,
-                  lines[i]);
+        font_draw_centred(t, i ? font_regular : font_bold, tpx, 128 + 20 * i, lines[i]);
         float col[3];
         ramp_colour(&closing_ramps[i ? 1 : 2], i ? 0.92f : 0.97f, col);
         canvas_blend_mask(c, t, 0, 0, col, 1.0f);

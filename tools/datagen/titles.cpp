@@ -10,13 +10,13 @@ static const float pi_f = 3.14159265f;
 
 // ---------------------------------------------------------------- opening
 // One palette for all six pictures: black, then five ramps of 51 entries
-// from black through a strong hue to a light tint.
+// from black through a strong hue to nearly white.
 static const Ramp title_ramps[5] = {
-    {{255, 64, 24}, {255, 232, 208}, 0.6f},  // ember red
-    {{255, 196, 0}, {255, 255, 224}, 0.6f},  // gold
-    {{0, 216, 128}, {214, 255, 236}, 0.6f},  // jade
-    {{40, 112, 255}, {218, 232, 255}, 0.6f}, // deep blue
-    {{224, 40, 220}, {255, 216, 250}, 0.6f}, // magenta
+    {{255, 64, 24}, {255, 244, 236}, 0.6f},  // ember red
+    {{255, 196, 0}, {255, 255, 240}, 0.6f},  // gold
+    {{0, 216, 128}, {236, 255, 246}, 0.6f},  // jade
+    {{40, 112, 255}, {238, 244, 255}, 0.6f}, // deep blue
+    {{224, 40, 220}, {255, 240, 253}, 0.6f}, // magenta
 };
 
 static void title_palette(Palette *pal)
@@ -39,17 +39,15 @@ static void title_text_picture(const char *path, const char *const *lines, int n
 {
     Canvas *c = canvas_create(320, 240);
     // Background: slanted soft bands in two hues.
-    for (int y = 0; y < 240; y++)
-        for (int x = 0; x < 320; x++) {
-            const float s = sinf((x * 0.6f + y) * 2 * pi_f / 90.0f);
-            float a[3], b[3];
-            rc(title_ramps, bg_ramp, 0.47f + 0.12f * s, a);
-            rc(title_ramps, (bg_ramp + 1) % 5, 0.45f, b);
-            const float w = smoothstep(-0.2f, 0.2f, sinf((x - y * 0.5f) * 2 * pi_f / 260.0f));
-            float *p = c->rgb + 3 * (y * 320 + x);
-            for (int k = 0; k < 3; k++)
-                p[k] = a[k] + (b[k] - a[k]) * w;
-        }
+    canvas_shade(c, [&](int x, int y, float *out) {
+        const float s = sinf((x * 0.6f + y) * 2 * pi_f / 90.0f);
+        float a[3], b[3];
+        rc(title_ramps, bg_ramp, 0.47f + 0.12f * s, a);
+        rc(title_ramps, (bg_ramp + 1) % 5, 0.45f, b);
+        const float w = smoothstep(-0.2f, 0.2f, sinf((x - y * 0.5f) * 2 * pi_f / 260.0f));
+        for (int k = 0; k < 3; k++)
+            out[k] = a[k] + (b[k] - a[k]) * w;
+    });
     // The largest size (cap height 30 px or more) at which every line fits.
     FontFace face = font_bold;
     int px = 0;
@@ -68,10 +66,9 @@ static void title_text_picture(const char *path, const char *const *lines, int n
     const int pitch = std::min(232 / n, px * 6 / 5);
     const int top = (240 - pitch * n) / 2;
     for (int i = 0; i < n; i++) {
-        const TextExtent e = font_measure(face, px, lines[i]);
         Mask *m = mask_create(320, 240);
         const int baseline = top + i * pitch + (pitch + font_cap_height(face, px)) / 2;
-        font_draw(m, face, px, (320 - (e.ink_right - e.ink_left)) / 2 - e.ink_left, baseline, lines[i]);
+        font_draw_centred(m, face, px, baseline, lines[i]);
         Mask *outline = mask_grow(m, 4);
         const float black[3] = {0, 0, 0};
         canvas_blend_mask(c, outline, 0, 0, black, 1.0f);
@@ -96,13 +93,11 @@ static void title_text_picture(const char *path, const char *const *lines, int n
 static void title_abstract(const Palette *pal)
 {
     Canvas *c = canvas_create(320, 240);
-    for (int y = 0; y < 240; y++)
-        for (int x = 0; x < 320; x++) {
-            const int band = (int)floorf((x + y * 0.8f) / 40.0f);
-            const float f = (x + y * 0.8f) / 40.0f - band;
-            float *p = c->rgb + 3 * (y * 320 + x);
-            rc(title_ramps, band & 1 ? 3 : 4, 0.35f + 0.35f * f, p);
-        }
+    canvas_shade(c, [&](int x, int y, float *out) {
+        const int band = (int)floorf((x + y * 0.8f) / 40.0f);
+        const float f = (x + y * 0.8f) / 40.0f - band;
+        rc(title_ramps, band & 1 ? 3 : 4, 0.35f + 0.35f * f, out);
+    });
     struct Blob {
         float x, y, r;
         int ramp;
@@ -142,11 +137,10 @@ static void title_abstract(const Palette *pal)
 static void title_logo(const Palette *pal)
 {
     Canvas *c = canvas_create(320, 240);
-    for (int y = 0; y < 240; y++)
-        for (int x = 0; x < 320; x++) {
-            const float d = hypotf(x - 160.0f, y - 120.0f);
-            rc(title_ramps, 4, 0.62f - 0.3f * clampf(d / 200.0f, 0, 1), c->rgb + 3 * (y * 320 + x));
-        }
+    canvas_shade(c, [&](int x, int y, float *out) {
+        const float d = hypotf(x - 160.0f, y - 120.0f);
+        rc(title_ramps, 4, 0.62f - 0.3f * clampf(d / 200.0f, 0, 1), out);
+    });
     const float black[3] = {0, 0, 0};
     Mask *ring_rim = mask_create(320, 240);
     mask_ring(ring_rim, 160, 120, 93, 119);
@@ -179,7 +173,7 @@ static void title_logo(const Palette *pal)
     Mask *s = mask_create(320, 240);
     const int px = 170;
     const TextExtent e = font_measure(font_bold, px, "S");
-    font_draw(s, font_bold, px, 160 - (e.ink_left + e.ink_right) / 2, 120 - (e.ink_top + e.ink_bottom) / 2, "S");
+    font_draw_centred(s, font_bold, px, 120 - (e.ink_top + e.ink_bottom) / 2, "S");
     Mask *outline = mask_grow(s, 6);
     canvas_blend_mask(c, outline, 0, 0, black, 1.0f);
     canvas_paint(
@@ -196,25 +190,22 @@ static void title_logo(const Palette *pal)
 static void title_name(const Palette *pal)
 {
     Canvas *c = canvas_create(320, 240);
-    for (int y = 0; y < 240; y++)
-        for (int x = 0; x < 320; x++) {
-            // Rays from a point below the name.
-            const float a = atan2f(y - 200.0f, x - 160.0f);
-            const float ray = smoothstep(-0.3f, 0.3f, sinf(a * 14));
-            float a_col[3], b_col[3];
-            rc(title_ramps, 3, 0.38f, a_col);
-            rc(title_ramps, 3, 0.58f, b_col);
-            float *p = c->rgb + 3 * (y * 320 + x);
-            for (int k = 0; k < 3; k++)
-                p[k] = a_col[k] + (b_col[k] - a_col[k]) * ray;
-        }
+    canvas_shade(c, [&](int x, int y, float *out) {
+        // Rays from a point below the name.
+        const float a = atan2f(y - 200.0f, x - 160.0f);
+        const float ray = smoothstep(-0.3f, 0.3f, sinf(a * 14));
+        float a_col[3], b_col[3];
+        rc(title_ramps, 3, 0.38f, a_col);
+        rc(title_ramps, 3, 0.58f, b_col);
+        for (int k = 0; k < 3; k++)
+            out[k] = a_col[k] + (b_col[k] - a_col[k]) * ray;
+    });
     const float black[3] = {0, 0, 0};
     const char *name = "SKARN";
     const int px = font_fit(font_bold, name, 300, 60, 110);
-    const TextExtent e = font_measure(font_bold, px, name);
     Mask *m = mask_create(320, 240);
     const int baseline = 130;
-    font_draw(m, font_bold, px, 160 - (e.ink_left + e.ink_right) / 2, baseline, name);
+    const TextExtent e = font_draw_centred(m, font_bold, px, baseline, name);
     Mask *outline = mask_grow(m, 6);
     canvas_blend_mask(c, outline, 0, 0, black, 1.0f);
     canvas_paint(
@@ -235,9 +226,8 @@ static void title_name(const Palette *pal)
 
     const char *by = "BY VELK";
     const int bpx = 36;
-    const TextExtent be = font_measure(font_bold, bpx, by);
     Mask *bm = mask_create(320, 240);
-    font_draw(bm, font_bold, bpx, 160 - (be.ink_left + be.ink_right) / 2, 200, by);
+    font_draw_centred(bm, font_bold, bpx, 200, by);
     Mask *bo = mask_grow(bm, 4);
     canvas_blend_mask(c, bo, 0, 0, black, 1.0f);
     float white[3];
@@ -290,19 +280,12 @@ static void tunnel_texture(const Palette *pal)
     // 20 x 15 cells of 16 px: the field wraps exactly at 320 x 240.
     CellField *cells = cell_field_create(20, 15, 16, 17);
     Canvas *c = canvas_create(320, 240);
-    for (int y = 0; y < 240; y++)
-        for (int x = 0; x < 320; x++) {
-            float edge, dx, dy;
-            const int cell = cell_field_query(cells, (float)x, (float)y, &edge, &dx, &dy);
-            const uint32_t h = noise_hash((uint32_t)cell * 747796405U + 3);
-            const float base = 0.38f + 0.25f * ((h >> 8 & 0xFF) / 255.0f);
-            const float grain = noise_periodic(x / 5.0f, y / 5.0f, 64, 48, 99);
-            // Sheen across each grain, lit from the top left.
-            const float facet = clampf(-(dx + dy) / 16.0f, -1.0f, 1.0f);
-            float t = base + 0.14f * grain + 0.12f * facet * smoothstep(0.5f, 4.0f, edge);
-            t *= 0.3f + 0.7f * smoothstep(0.3f, 1.8f, edge); // dark seams between grains
-            ramp_colour(&tunnel_ramps[h & 3], t, c->rgb + 3 * (y * 320 + x));
-        }
+    canvas_shade(c, [&](int x, int y, float *out) {
+        int cell;
+        const float speckle = noise_periodic(x / 5.0f, y / 5.0f, 64, 48, 99);
+        const float t = cell_field_facet(cells, (float)x, (float)y, 0.3f, &cell) + 0.14f * (speckle - 0.5f);
+        ramp_colour(&tunnel_ramps[cell_field_hash(cell) & 3], t, out);
+    });
     cell_field_free(cells);
     datagen_save_canvas("grafika/1/hatter04.pcx", c, pal);
     canvas_free(c);
