@@ -273,12 +273,12 @@ static void tunnel_palette(Palette *pal)
         palette_put_ramp(pal, 64 + 48 * r, 48, &tunnel_ramps[r]);
 }
 
-// The texture: mineral grains (a wrapping cell pattern, about 16 px across)
+// The texture: mineral grains (a wrapping cell pattern, about 10 px across)
 // with dark seams and a fine speckle, tiling seamlessly in both directions.
 static void tunnel_texture(const Palette *pal)
 {
-    // 20 x 15 cells of 16 px: the field wraps exactly at 320 x 240.
-    CellField *cells = cell_field_create(20, 15, 16, 17);
+    // 32 x 24 cells of 10 px: the field wraps exactly at 320 x 240.
+    CellField *cells = cell_field_create(32, 24, 10, 17);
     Canvas *c = canvas_create(320, 240);
     canvas_shade(c, [&](int x, int y, float *out) {
         int cell;
