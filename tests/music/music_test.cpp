@@ -3,6 +3,7 @@
 // the WAV file the disk writer leaves behind.
 #include "module_writer.h"
 #include "scenario.h"
+#include "sound_files.h"
 #include "skarn.h"
 
 #include <gtest/gtest.h>
@@ -49,66 +50,6 @@ std::string answers(int mode, const Driver &driver, int frequency)
     return std::to_string(mode) + "\n" + std::to_string(driver.number) + "\n" + std::to_string(frequency) + "\n";
 }
 
-uint32_t le32(const std::string &b, size_t at)
-{
-    return (uint32_t)(uint8_t)b[at] | (uint32_t)(uint8_t)b[at + 1] << 8 | (uint32_t)(uint8_t)b[at + 2] << 16 |
-           (uint32_t)(uint8_t)b[at + 3] << 24;
-}
-
-uint16_t le16(const std::string &b, size_t at)
-{
-    return (uint16_t)((uint8_t)b[at] | (uint8_t)b[at + 1] << 8);
-}
-
-struct WavFile {
-    std::string bytes;
-    bool header_ok = false;  // RIFF/WAVE/fmt /data in place, sizes agree with the length
-    int channels = 0, rate = 0, byte_rate = 0, align = 0, bits = 0;
-    uint32_t data_size = 0;
-    int peak = 0;          // largest distance of a sample from silence
-    long last_loud = -1;   // offset into the data of the last loud sample
-};
-
-// Finds the loudest sample and the last loud one of the sound from byte
-// `start` of w.bytes on (signed 16-bit or unsigned 8-bit samples).
-void wav_scan(WavFile &w, size_t start)
-{
-    const std::string &b = w.bytes;
-    const size_t step = w.bits == 16 ? 2 : 1;
-    for (size_t i = start; i + step <= b.size(); i += step) {
-        int v = w.bits == 16 ? (int16_t)le16(b, i) : (int)(uint8_t)b[i] - 128;
-        w.peak = std::max(w.peak, std::abs(v));
-        if (std::abs(v) > (w.bits == 16 ? 256 : 1))
-            w.last_loud = (long)(i - start);
-    }
-}
-
-std::string file_bytes(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-WavFile wav_read(const std::string &path)
-{
-    WavFile w;
-    w.bytes = file_bytes(path);
-    const std::string &b = w.bytes;
-    if (b.size() < 44)
-        return w;
-    w.channels = le16(b, 22);
-    w.rate = (int)le32(b, 24);
-    w.byte_rate = (int)le32(b, 28);
-    w.align = le16(b, 32);
-    w.bits = le16(b, 34);
-    w.data_size = le32(b, 40);
-    w.header_ok = b.compare(0, 4, "RIFF") == 0 && le32(b, 4) == b.size() - 8 && b.compare(8, 8, "WAVEfmt ") == 0 &&
-                  le32(b, 16) == 16 && le16(b, 20) == 1 && b.compare(36, 4, "data") == 0 &&
-                  w.data_size == b.size() - 44;
-    wav_scan(w, 44);
-    return w;
-}
-
 std::string using_line(const Driver &d, int bits, const char *channels, int frequency)
 {
     return "Using " + d.name + " for " + std::to_string(bits) + " bit normal " + channels + " sound at " +
@@ -147,23 +88,6 @@ void check_song_length(const WavFile &w, int orders, int rows, int speed)
     EXPECT_NEAR(w.last_loud, end - last_row, (ticks + 32) * frame) << "song of " << end << " bytes";
     EXPECT_GE((long)w.data_size, end - ticks * frame);
     EXPECT_LT((long)w.data_size, end + 32768);
-}
-
-// The number of samples sox reads from a sound file, -1 when it fails.
-long sox_samples_read(const std::string &path)
-{
-    std::string command = "sox '" + path + "' -n stat 2>&1";
-    FILE *p = popen(command.c_str(), "r");
-    if (!p)
-        return -1;
-    std::string report;
-    char buf[256];
-    while (fgets(buf, sizeof buf, p))
-        report += buf;
-    if (pclose(p) != 0 || report.find("WARN") != std::string::npos)
-        return -1;
-    size_t at = report.find("Samples read:");
-    return at == std::string::npos ? -1 : strtol(report.c_str() + at + 13, nullptr, 10);
 }
 
 } // namespace
@@ -397,7 +321,7 @@ TEST(MusicWav, EightBitMonoAt8000)
 // The whole road at full quality, read back by an independent tool.
 TEST(MusicWav, FullRateFileIsReadInFullBySox)
 {
-    if (system("sox --version >/dev/null 2>&1") != 0)
+    if (!sox_available())
         GTEST_SKIP() << "sox is not installed";
     Driver wav = driver_lookup("wav");
     ASSERT_GT(wav.number, 0);
@@ -422,7 +346,7 @@ TEST(MusicWav, FullRateFileIsReadInFullBySox)
 
 TEST(MusicAiff, HeaderSizesFollowTheFile)
 {
-    if (system("sox --version >/dev/null 2>&1") != 0)
+    if (!sox_available())
         GTEST_SKIP() << "sox is not installed";
     Driver aiff = driver_lookup("aif");
     ASSERT_GT(aiff.number, 0);
@@ -440,16 +364,12 @@ TEST(MusicAiff, HeaderSizesFollowTheFile)
     EXPECT_EQ(r.fact("playing_after_end"), 0);
     std::string b = file_bytes(dir.file("music.aiff"));
     ASSERT_GE(b.size(), 54u + 2 * 22050 * 96 / 100);
-    auto be32 = [&b](size_t at) {
-        return (uint32_t)(uint8_t)b[at] << 24 | (uint32_t)(uint8_t)b[at + 1] << 16 |
-               (uint32_t)(uint8_t)b[at + 2] << 8 | (uint32_t)(uint8_t)b[at + 3];
-    };
     EXPECT_EQ(b.compare(0, 4, "FORM"), 0);
-    EXPECT_EQ(be32(4), b.size() - 8);
+    EXPECT_EQ(be32(b, 4), b.size() - 8);
     EXPECT_EQ(b.compare(8, 8, "AIFFCOMM"), 0);
-    EXPECT_EQ(be32(22), (b.size() - 54) / 2);  // mono 16-bit sample frames
+    EXPECT_EQ(be32(b, 22), (b.size() - 54) / 2);  // mono 16-bit sample frames
     EXPECT_EQ(b.compare(38, 4, "SSND"), 0);
-    EXPECT_EQ(be32(42), b.size() - 46);
+    EXPECT_EQ(be32(b, 42), b.size() - 46);
     EXPECT_EQ(sox_samples_read(dir.file("music.aiff")), (long)(b.size() - 54) / 2);
 }
 
