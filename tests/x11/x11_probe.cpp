@@ -5,7 +5,7 @@
 // every visible pixel (exact index and colormap on PseudoColor, exact pixel
 // value on TrueColor, 2x2 blocks at pixel size 2), then closes; exit 0 when
 // all matched. With the argument "loop" it shows frames until it is killed
-// or the server goes away.
+// or the server goes away; "music" does the same with the music playing.
 #include "skarn.h"
 
 #include <X11/Xlib.h>
@@ -124,7 +124,12 @@ static bool probe_compare(Window win, const Geometry &g, const Image *frame, con
 
 int main(int argc, char **argv)
 {
-    const bool loop = argc > 1 && strcmp(argv[1], "loop") == 0;
+    // "music": the sound questions first and the module playing in its own
+    // process while frames are shown, as in the show.
+    const bool music = argc > 1 && strcmp(argv[1], "music") == 0;
+    const bool loop = music || (argc > 1 && strcmp(argv[1], "loop") == 0);
+    if (music)
+        sound_setup();
     // The screen's default colours, as the back end must find them.
     Palette before_open = current_palette;
     display_open(argc, argv, "probe", 320, 240);
@@ -141,8 +146,13 @@ int main(int argc, char **argv)
         pal.rgb[i * 3 + 2] = (uint8_t)(i * 37 + 11);
     }
     if (loop) {
-        printf("probe: showing\n");
-        fflush(stdout);
+        if (music) {
+            if (music_load("music/skarn.xm") != 0)
+                fail("music not loaded");
+            music_start();
+        }
+        // On standard error: the music may own standard output.
+        fprintf(stderr, "probe: showing\n");
         for (unsigned n = 0;; n++) {
             for (int i = 0; i < 320 * 240; i++)
                 frame->pixels[i] = (uint8_t)(i + n);

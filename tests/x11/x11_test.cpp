@@ -102,6 +102,7 @@ struct Child {
     int in = -1, out = -1, err = -1;
     std::string out_text, err_text;
     int status = -1;
+    bool read_out = true;  // false: standard output is left to fill up
 
     Child(const std::string &path, const std::vector<std::string> &args, const std::vector<std::string> &env,
           const char *cwd = nullptr)
@@ -141,6 +142,13 @@ struct Child {
         err = perr[0];
     }
 
+    // Answers without ending the input.
+    void say(const std::string &text)
+    {
+        if (write(in, text.data(), text.size()) != (ssize_t)text.size())
+            ADD_FAILURE() << "short write to child";
+    }
+
     void write_input(const std::string &text)
     {
         if (write(in, text.data(), text.size()) != (ssize_t)text.size())
@@ -149,15 +157,15 @@ struct Child {
         in = -1;
     }
 
-    // Reads both streams until `until` shows on standard output, or both
+    // Reads both streams until `until` shows on one of them, or both
     // streams end, or the time is up; true when the text (if any) was seen.
     bool pump(double seconds, const char *until = nullptr)
     {
         const auto deadline = Clock::now() + std::chrono::milliseconds((int)(seconds * 1000));
-        while (Clock::now() < deadline && (out >= 0 || err >= 0)) {
-            if (until && out_text.find(until) != std::string::npos)
+        while (Clock::now() < deadline && ((read_out && out >= 0) || err >= 0)) {
+            if (until && (out_text + err_text).find(until) != std::string::npos)
                 return true;
-            struct pollfd p[2] = {{out, POLLIN, 0}, {err, POLLIN, 0}};
+            struct pollfd p[2] = {{read_out ? out : -1, POLLIN, 0}, {err, POLLIN, 0}};
             if (poll(p, 2, 50) <= 0)
                 continue;
             for (int k = 0; k < 2; k++) {
@@ -173,7 +181,7 @@ struct Child {
                 }
             }
         }
-        return until ? out_text.find(until) != std::string::npos : (out < 0 && err < 0);
+        return until ? (out_text + err_text).find(until) != std::string::npos : (out < 0 && err < 0);
     }
 
     // Waits for the exit (killing the child when it overstays); the exit
@@ -234,6 +242,28 @@ bool segments_gone(pid_t pid)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return false;
+}
+
+// The children of process pid.
+std::vector<pid_t> children_of(pid_t pid)
+{
+    std::ifstream f("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/children");
+    std::vector<pid_t> out;
+    pid_t c;
+    while (f >> c)
+        out.push_back(c);
+    return out;
+}
+
+// Gone, or ended and waiting only to be reaped.
+bool process_ended(pid_t pid)
+{
+    std::ifstream f("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(f, line))
+        return true;
+    const size_t paren = line.rfind(')');
+    return paren != std::string::npos && paren + 2 < line.size() && line[paren + 2] == 'Z';
 }
 
 std::vector<std::string> env_for(const XvfbServer &x, const std::vector<std::string> &more = {})
@@ -408,6 +438,45 @@ TEST(X11SharedMemory, ServerGoneMidShowEndsProgram)
     EXPECT_TRUE(segments_gone(pid));
 }
 
+// The server goes away while the music plays: the program ends with -1 and
+// takes its music process with it. The music goes to standard output, which
+// the test does not read: the pipe fills and the music process waits on it,
+// alive, however fast it could mix.
+TEST(X11SharedMemory, ServerGoneStopsTheMusicProcess)
+{
+    struct stat st;
+    if (stat(SKARN_DATA_DIR "/music/skarn.xm", &st) != 0)
+        GTEST_SKIP() << "no music module in " SKARN_DATA_DIR;
+    XvfbServer x({"-screen", "0", "640x480x24"});
+    ASSERT_FALSE(x.display.empty());
+    Child p(SKARN_X11_PROBE, {"music"}, env_for(x), SKARN_DATA_DIR);
+    p.say("1\n");
+    ASSERT_TRUE(p.pump(20, "Standard output driver")) << p.out_text;
+    // The number in front of that driver's line.
+    const size_t at = p.out_text.rfind('\n', p.out_text.find("Standard output driver"));
+    const int driver = atoi(p.out_text.c_str() + at + 1);
+    ASSERT_GT(driver, 0) << p.out_text;
+    p.read_out = false;
+    p.say(std::to_string(driver) + "\n8000\n1\n");
+    ASSERT_TRUE(p.pump(30, "probe: showing")) << p.out_text << p.err_text;
+    const std::vector<pid_t> music = children_of(p.pid);
+    ASSERT_EQ(music.size(), 1u) << p.err_text;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ASSERT_FALSE(process_ended(music[0])) << "the music should still be waiting on its pipe";
+    x.stop(SIGKILL);
+    EXPECT_EQ(p.finish(), 255) << p.err_text;
+    EXPECT_NE(p.err_text.find("Connection to the X server lost!"), std::string::npos) << p.err_text;
+    bool ended = false;
+    for (int i = 0; i < 250 && !ended; i++) {
+        ended = process_ended(music[0]);
+        if (!ended)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_TRUE(ended) << "music process " << music[0] << " left running";
+    if (!ended)
+        kill(music[0], SIGKILL);
+}
+
 #ifdef SKARN_X11_PROGRAM
 // The whole program under a server, answers piped in as a viewer would type
 // them: it runs the show from start to end, exits 0 and leaves no segment.
@@ -426,4 +495,5 @@ TEST(X11Show, SkarnX11RunsTheShowAndLeavesNothing)
     EXPECT_NE(p.out_text.find("------------------- Skarn ------------------\n"), std::string::npos);
     EXPECT_TRUE(segments_gone(pid));
 }
+
 #endif
