@@ -82,8 +82,7 @@ static bool render_prepare(Object3D *obj, int32_t cx, int32_t cy, int32_t sort, 
         // Keys are held to 16 bits so that an out-of-range depth sum sorts
         // to the far or near end instead of wrapping into the middle.
         int64_t key = 0x8000;
-        if (t->a >= 0 && t->a < obj->vertex_count && t->b >= 0 && t->b < obj->vertex_count &&
-            t->c >= 0 && t->c < obj->vertex_count)
+        if (object_triangle_in_range(obj, t))
             key -= (int64_t)projected_vertices[t->a].depth + projected_vertices[t->b].depth +
                    projected_vertices[t->c].depth;
         pairs[i].key = (int32_t)(key < 0 ? 0 : (key > 0xFFFF ? 0xFFFF : key));
@@ -96,8 +95,7 @@ static bool render_prepare(Object3D *obj, int32_t cx, int32_t cy, int32_t sort, 
 // index lies outside the object is skipped.
 static bool render_corners(const Object3D *obj, const Triangle3D *t)
 {
-    const int32_t n = obj->vertex_count;
-    if (t->a < 0 || t->a >= n || t->b < 0 || t->b >= n || t->c < 0 || t->c >= n)
+    if (!object_triangle_in_range(obj, t))
         return false;
     const ProjectedVertex *a = &projected_vertices[t->a];
     const ProjectedVertex *b = &projected_vertices[t->b];
@@ -242,90 +240,94 @@ void render_gouraud_shaded(Image *, Object3D *obj, int32_t cx, int32_t cy, int32
 
 // ---------------------------------------------------------------- textured
 
-void render_textured(Image *, Object3D *obj, int32_t cx, int32_t cy, int32_t sort,
-                     Image **textures)
+enum RenderTexturing {
+    TEXTURING_AFFINE,
+    TEXTURING_AFFINE_SHADED,
+    TEXTURING_PERSPECTIVE,
+    TEXTURING_PERSPECTIVE_SHADED,
+    TEXTURING_ENVMAP,
+    TEXTURING_ENVMAP_SHADED,
+};
+
+// The six textured renderers: each facing triangle with a usable texture
+// goes to the affine or perspective filler, with the triangle's own texture
+// coordinates or environment-mapped ones, shaded or not.
+static void render_with_textures(Object3D *obj, int32_t cx, int32_t cy, int32_t sort,
+                                 Image **textures, const ShadeTable *shade, RenderTexturing kind)
 {
-    if (!render_prepare(obj, cx, cy, sort, LEVEL_NONE))
+    const bool shaded = kind == TEXTURING_AFFINE_SHADED || kind == TEXTURING_PERSPECTIVE_SHADED ||
+                        kind == TEXTURING_ENVMAP_SHADED;
+    const bool envmap = kind == TEXTURING_ENVMAP || kind == TEXTURING_ENVMAP_SHADED;
+    const bool perspective = kind == TEXTURING_PERSPECTIVE || kind == TEXTURING_PERSPECTIVE_SHADED;
+    if (!render_prepare(obj, cx, cy, sort, shaded ? LEVEL_LIGHT : LEVEL_NONE))
         return;
     RENDER_EACH_TRIANGLE(obj, t, false)
     {
-        if (const Image *tex = render_texture(textures, t))
-            tri_fill_affine(tex->pixels, tex->width, &screen_triangle, &t->uv);
+        const Image *tex = render_texture(textures, t);
+        if (!tex)
+            continue;
+        const TexCoords *uv = &t->uv;
+        if (envmap) {
+            render_envmap_coords(obj, t, tex);
+            uv = &envmap_coords;
+        }
+        if (shaded)
+            render_levels(t);
+        if (perspective)
+            render_depths(t);
+        switch (kind) {
+        case TEXTURING_AFFINE:
+        case TEXTURING_ENVMAP:
+            tri_fill_affine(tex->pixels, tex->width, &screen_triangle, uv);
+            break;
+        case TEXTURING_AFFINE_SHADED:
+        case TEXTURING_ENVMAP_SHADED:
+            tri_fill_affine_shaded(tex->pixels, tex->width, &screen_triangle, uv,
+                                   &triangle_shading, shade);
+            break;
+        case TEXTURING_PERSPECTIVE:
+            tri_fill_perspective(tex->pixels, tex->width, &screen_triangle, uv, &triangle_shading);
+            break;
+        case TEXTURING_PERSPECTIVE_SHADED:
+            tri_fill_perspective_shaded(tex->pixels, tex->width, &screen_triangle, uv,
+                                        &triangle_shading, shade);
+            break;
+        }
     }
+}
+
+void render_textured(Image *, Object3D *obj, int32_t cx, int32_t cy, int32_t sort,
+                     Image **textures)
+{
+    render_with_textures(obj, cx, cy, sort, textures, nullptr, TEXTURING_AFFINE);
 }
 
 void render_textured_shaded(Image *, Object3D *obj, int32_t cx, int32_t cy, int32_t sort,
                             Image **textures, const ShadeTable *shade)
 {
-    if (!render_prepare(obj, cx, cy, sort, LEVEL_LIGHT))
-        return;
-    RENDER_EACH_TRIANGLE(obj, t, false)
-    {
-        if (const Image *tex = render_texture(textures, t)) {
-            render_levels(t);
-            tri_fill_affine_shaded(tex->pixels, tex->width, &screen_triangle, &t->uv,
-                                   &triangle_shading, shade);
-        }
-    }
+    render_with_textures(obj, cx, cy, sort, textures, shade, TEXTURING_AFFINE_SHADED);
 }
 
 void render_perspective(Image *, Object3D *obj, int32_t cx, int32_t cy, int32_t sort,
                         Image **textures)
 {
-    if (!render_prepare(obj, cx, cy, sort, LEVEL_NONE))
-        return;
-    RENDER_EACH_TRIANGLE(obj, t, false)
-    {
-        if (const Image *tex = render_texture(textures, t)) {
-            render_depths(t);
-            tri_fill_perspective(tex->pixels, tex->width, &screen_triangle, &t->uv,
-                                 &triangle_shading);
-        }
-    }
+    render_with_textures(obj, cx, cy, sort, textures, nullptr, TEXTURING_PERSPECTIVE);
 }
 
 void render_perspective_shaded(Image *, Object3D *obj, int32_t cx, int32_t cy, int32_t sort,
                                Image **textures, const ShadeTable *shade)
 {
-    if (!render_prepare(obj, cx, cy, sort, LEVEL_LIGHT))
-        return;
-    RENDER_EACH_TRIANGLE(obj, t, false)
-    {
-        if (const Image *tex = render_texture(textures, t)) {
-            render_levels(t);
-            render_depths(t);
-            tri_fill_perspective_shaded(tex->pixels, tex->width, &screen_triangle, &t->uv,
-                                        &triangle_shading, shade);
-        }
-    }
+    render_with_textures(obj, cx, cy, sort, textures, shade, TEXTURING_PERSPECTIVE_SHADED);
 }
 
 void render_envmap(Image *, Object3D *obj, int32_t cx, int32_t cy, int32_t sort,
                    Image **textures)
 {
-    if (!render_prepare(obj, cx, cy, sort, LEVEL_NONE))
-        return;
-    RENDER_EACH_TRIANGLE(obj, t, false)
-    {
-        if (const Image *tex = render_texture(textures, t)) {
-            render_envmap_coords(obj, t, tex);
-            tri_fill_affine(tex->pixels, tex->width, &screen_triangle, &envmap_coords);
-        }
-    }
+    render_with_textures(obj, cx, cy, sort, textures, nullptr, TEXTURING_ENVMAP);
 }
 
 void render_envmap_shaded(Image *, Object3D *obj, int32_t cx, int32_t cy, int32_t sort,
                           Image **textures, const ShadeTable *shade)
 {
-    if (!render_prepare(obj, cx, cy, sort, LEVEL_LIGHT))
-        return;
-    RENDER_EACH_TRIANGLE(obj, t, false)
-    {
-        if (const Image *tex = render_texture(textures, t)) {
-            render_envmap_coords(obj, t, tex);
-            render_levels(t);
-            tri_fill_affine_shaded(tex->pixels, tex->width, &screen_triangle, &envmap_coords,
-                                   &triangle_shading, shade);
-        }
-    }
+    render_with_textures(obj, cx, cy, sort, textures, shade, TEXTURING_ENVMAP_SHADED);
 }

@@ -30,6 +30,13 @@ struct TestObject {
         obj->vertices[i].view = Vec4{x, y, z, 1};
         obj->vertices[i].light = light;
     }
+    // Vertices 0, 1, 2 of a right triangle on (160,120) at depth 100.
+    void right_triangle_vertices()
+    {
+        vertex(0, 0, 0, 100);
+        vertex(1, 50, 0, 100);
+        vertex(2, 0, 50, 100);
+    }
     Triangle3D &triangle(int i, int a, int b, int c, uint8_t colour, uint8_t visible = 1)
     {
         Triangle3D &t = obj->triangles[i];
@@ -223,9 +230,7 @@ TEST(RenderFlat, BeyondTheStorageDrawsNothing)
     EXPECT_EQ(f.written(), 0);
 
     TestObject many(3, 10001);
-    many.vertex(0, 0, 0, 100);
-    many.vertex(1, 50, 0, 100);
-    many.vertex(2, 0, 50, 100);
+    many.right_triangle_vertices();
     for (int i = 0; i < 10001; i++)
         many.triangle(i, 0, 1, 2, 5);
     render_flat(f.img, many.obj, 160, 120, 1);
@@ -239,9 +244,7 @@ TEST(RenderFlat, VertexIndexOutsideTheObjectIsSkipped)
 {
     TestFrame f;
     TestObject o(3, 2);
-    o.vertex(0, 0, 0, 100);
-    o.vertex(1, 50, 0, 100);
-    o.vertex(2, 0, 50, 100);
+    o.right_triangle_vertices();
     o.triangle(0, 0, 1, 3, 5);
     o.triangle(1, -1, 1, 2, 5);
     render_flat(f.img, o.obj, 160, 120, 1);
@@ -253,9 +256,7 @@ TEST(RenderFlatLit, ColourIsLightTimesFourInAByte)
 {
     TestFrame f;
     TestObject o(3, 1);
-    o.vertex(0, 0, 0, 100);
-    o.vertex(1, 50, 0, 100);
-    o.vertex(2, 0, 50, 100);
+    o.right_triangle_vertices();
     o.triangle(0, 0, 1, 2, 5).light = 63;
     render_flat_lit(f.img, o.obj, 160, 120, 1);
     EXPECT_EQ(f.at(165, 125), 252);
@@ -272,9 +273,7 @@ TEST(RenderFlatShaded, ColourFromTheShadeTableRowOfTheLight)
         for (int c = 0; c < 256; c++)
             table.level[l][c] = (uint8_t)(l * 3 + c);
     TestObject o(3, 1);
-    o.vertex(0, 0, 0, 100);
-    o.vertex(1, 50, 0, 100);
-    o.vertex(2, 0, 50, 100);
+    o.right_triangle_vertices();
     o.triangle(0, 0, 1, 2, 7).light = 40;
     render_flat_shaded(f.img, o.obj, 160, 120, 1, &table);
     EXPECT_EQ(f.at(165, 125), table.level[40][7]);
@@ -318,9 +317,7 @@ TEST(RenderTextured, MissingOrShortTexturesAreSkipped)
     static ShadeTable table;
     std::memset(&table, 4, sizeof table);
     TestObject o(3, 1);
-    o.vertex(0, 0, 0, 100);
-    o.vertex(1, 50, 0, 100);
-    o.vertex(2, 0, 50, 100);
+    o.right_triangle_vertices();
     Triangle3D &t = o.triangle(0, 0, 1, 2, 5);
     t.uv = TexCoords{0, 0, 15, 0, 0, 15};
     for (uint8_t index : {0, 1}) {
@@ -351,9 +348,7 @@ TEST(RenderEnvmap, NormalsPickTexelsAroundTheCentre)
     ASSERT_EQ(image_create(&tex, 64, 64), 0);
     Image *textures[1] = {tex};
     TestObject o(3, 1);
-    o.vertex(0, 0, 0, 100);
-    o.vertex(1, 50, 0, 100);
-    o.vertex(2, 0, 50, 100);
+    o.right_triangle_vertices();
     o.obj->vertices[0].view_normal = Vec4{0, 0, -1, 0};
     o.obj->vertices[1].view_normal = Vec4{1, 0, 0, 0};
     o.obj->vertices[2].view_normal = Vec4{-1, 0, 0, 0};
