@@ -13,6 +13,7 @@
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 
@@ -117,7 +118,7 @@ int display_open(int argc, char **argv, const char *title, int width, int height
         exit(-1);
     }
     bytes_per_pixel = bpp / 8;
-    const int host_order = (*(const uint16_t *)"\x01\x00" == 1) ? LSBFirst : MSBFirst;
+    const int host_order = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
     x11_swap_bytes = bytes_per_pixel > 1 && x11_frame_image->byte_order != host_order;
     if (!indexed)
         x11_build_lookup(x11_lookup, &x11_lookup_palette, x11_channel, bytes_per_pixel, x11_swap_bytes);

@@ -76,11 +76,11 @@ struct XvfbServer {
             display = ":" + number;
     }
 
-    void stop(int sig = SIGTERM)
+    void stop()
     {
         if (pid <= 0)
             return;
-        kill(pid, sig);
+        kill(pid, SIGTERM);
         for (int i = 0; i < 100; i++) {
             if (waitpid(pid, nullptr, WNOHANG) == pid) {
                 pid = -1;
@@ -91,6 +91,11 @@ struct XvfbServer {
         kill(pid, SIGKILL);
         waitpid(pid, nullptr, 0);
         pid = -1;
+        // A killed server leaves its socket and lock file behind.
+        if (!display.empty()) {
+            unlink(("/tmp/.X11-unix/X" + display.substr(1)).c_str());
+            unlink(("/tmp/.X" + display.substr(1) + "-lock").c_str());
+        }
     }
 
     ~XvfbServer() { stop(); }
@@ -432,7 +437,7 @@ TEST(X11SharedMemory, ServerGoneMidShowEndsProgram)
     const pid_t pid = p.pid;
     p.write_input("1\n");
     ASSERT_TRUE(p.pump(20, "probe: showing")) << p.out_text << p.err_text;
-    x.stop(SIGKILL);
+    x.stop();
     EXPECT_EQ(p.finish(), 255);
     EXPECT_NE(p.err_text.find("Connection to the X server lost!"), std::string::npos) << p.err_text;
     EXPECT_TRUE(segments_gone(pid));
@@ -463,7 +468,7 @@ TEST(X11SharedMemory, ServerGoneStopsTheMusicProcess)
     ASSERT_EQ(music.size(), 1u) << p.err_text;
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     ASSERT_FALSE(process_ended(music[0])) << "the music should still be waiting on its pipe";
-    x.stop(SIGKILL);
+    x.stop();
     EXPECT_EQ(p.finish(), 255) << p.err_text;
     EXPECT_NE(p.err_text.find("Connection to the X server lost!"), std::string::npos) << p.err_text;
     bool ended = false;
