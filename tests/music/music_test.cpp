@@ -18,6 +18,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#if defined(__x86_64__)
+#include <linux/audit.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#endif
+
 namespace {
 
 struct Driver {
@@ -537,6 +545,73 @@ TEST(MusicStop, StopAndShutdownBeforeTheMusicStartsAndTwice)
     EXPECT_EQ(r.fact("enabled"), 0);
     EXPECT_EQ(r.fact("pid"), 0);
 }
+
+#if defined(__x86_64__)
+// From here on every way of making a process fails with EAGAIN, as when
+// the process table is full (root ignores the process limit, so a limit
+// cannot stand in for it).
+static bool forbid_new_processes(void)
+{
+    struct sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(struct seccomp_data, arch)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, AUDIT_ARCH_X86_64, 1, 0),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(struct seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_clone, 4, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_clone3, 3, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fork, 2, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_vfork, 1, 0),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | (EAGAIN & SECCOMP_RET_DATA)),
+    };
+    struct sock_fprog program = {(unsigned short)(sizeof filter / sizeof filter[0]), filter};
+    return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+           prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
+// A failed fork leaves no music process and nothing to signal: the stop
+// must not send a signal to a pid of 0 or -1 (the whole group or every
+// process).
+TEST(MusicStart, FailedForkLeavesNothingToStop)
+{
+    Driver nosound = driver_lookup("nosound");
+    ASSERT_GT(nosound.number, 0);
+    TempDir dir;
+    ASSERT_TRUE(module_write_mod(dir.file("song.mod"), 1, 8, 6));
+    ScenarioResult r = scenario_run(dir.path, answers(4, nosound, 44100), [] {
+        sound_setup();
+        music_load("song.mod");
+        // A stray SIGUSR1 (kill of 0 or -1) would count here.
+        static volatile sig_atomic_t stray = 0;
+        signal(SIGUSR1, [](int) { stray = stray + 1; });
+        if (!forbid_new_processes()) {
+            scenario_fact("filter", 0);
+            return;
+        }
+        scenario_fact("filter", 1);
+        music_start();
+        scenario_fact("pid", music_pid);
+        scenario_fact("playing", music_playing);
+        long t0 = scenario_now_ms();
+        music_stop();
+        sound_shutdown();
+        scenario_fact("stop_ms", scenario_now_ms() - t0);
+        scenario_fact("stray", stray);
+        fflush(nullptr);
+        // The leak checker of a sanitizer build needs a thread of its own,
+        // which cannot be made any more.
+        _exit(0);
+    });
+    ASSERT_TRUE(r.finished);
+    if (r.fact("filter") != 1)
+        GTEST_SKIP() << "no system-call filter here";
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.fact("pid"), 0);
+    EXPECT_EQ(r.fact("playing"), 0);
+    EXPECT_LT(r.fact("stop_ms"), 100);
+    EXPECT_EQ(r.fact("stray"), 0);
+}
+#endif
 
 // ---------------------------------------------------------------- loading
 
