@@ -27,6 +27,9 @@ ShowRun run_show(const char *program, const std::string &answers, const std::str
 {
     TempDir dir;
     write_bytes(dir.file("answers"), answers);
+    // The show reads its pictures, objects and music by relative path.
+    for (const char *folder : {"grafika", "3d", "music"})
+        (void)!symlink((std::string(SKARN_DATA_DIR) + "/" + folder).c_str(), dir.file(folder).c_str());
     std::string cmd = "cd '" + dir.path + "' && SKARN_RECORD_LOG=log " + env + " '" + program +
                       "' < answers > out 2>&1";
     ShowRun run;

@@ -207,6 +207,13 @@ void palette_put_ramp(Palette *pal, int base, int count, const Ramp *r)
     }
 }
 
+void palette_five_ramps(Palette *pal, const Ramp ramps[5])
+{
+    memset(pal->rgb, 0, sizeof pal->rgb);
+    for (int r = 0; r < 5; r++)
+        palette_put_ramp(pal, 1 + 51 * r, 51, &ramps[r]);
+}
+
 void palette_make_grey(Palette *pal)
 {
     for (int i = 0; i < 256; i++)

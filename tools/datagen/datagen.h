@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+constexpr float pi_f = 3.14159265f;
+
 // ---------------------------------------------------------------- canvas
 // A picture being painted, in floating-point RGB (0..255 per component).
 // It becomes an 8-bit picture only when it is quantized to a palette.
@@ -64,6 +66,9 @@ void ramp_colour(const Ramp *r, float t, float out[3]);
 // Fills count entries from base with the ramp at t = (i + 1) / count, so no
 // ramp repeats black (entry 0 of a palette is black where the caller says so).
 void palette_put_ramp(Palette *pal, int base, int count, const Ramp *r);
+// Black at entry 0, then five ramps of 51 entries: the palette form of the
+// colourful pictures.
+void palette_five_ramps(Palette *pal, const Ramp ramps[5]);
 // Entry i = (i, i, i): the grey ramp of the light maps and text pages.
 void palette_make_grey(Palette *pal);
 

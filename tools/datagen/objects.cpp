@@ -10,8 +10,6 @@
 #include <cmath>
 #include <vector>
 
-static const float pi_f = 3.14159265f;
-
 struct MeshTriangle {
     int v[3];
     float uv[3][2];

@@ -9,8 +9,6 @@
 #include <string>
 #include <vector>
 
-static const float pi_f = 3.14159265f;
-
 // Writes a grey picture straight from a value function (0..255 per pixel):
 // the light maps, whose palette index is their brightness.
 template <typename Value> static void grey_picture(const char *path, int w, int h, Value value)
@@ -25,15 +23,6 @@ template <typename Value> static void grey_picture(const char *path, int w, int 
             img->pixels[y * w + x] = (uint8_t)lrintf(clampf(value(x, y), 0.0f, 255.0f));
     datagen_save(path, img, &pal);
     image_destroy(&img);
-}
-
-// Black, then five ramps of 51 entries: the palette form of the colourful
-// pictures (each ramp from black through its hue to a light tint).
-static void palette_five_ramps(Palette *pal, const Ramp *ramps)
-{
-    memset(pal->rgb, 0, sizeof pal->rgb);
-    for (int r = 0; r < 5; r++)
-        palette_put_ramp(pal, 1 + 51 * r, 51, &ramps[r]);
 }
 
 // Draws lines of text word-wrapped to a column; returns the y below them.
@@ -93,10 +82,9 @@ static void balls_news(const Palette *pal)
     for (int y = 0; y < 240; y++)
         for (int x = 0; x < 320; x++)
             ramp_colour(paper, 0.9f + 0.05f * noise_periodic(x / 9.0f, y / 9.0f, 64, 64, 5), c->rgb + 3 * (y * 320 + x));
-    float ink[3], mid[3], light[3];
+    float ink[3], mid[3];
     ramp_colour(paper, 0.12f, ink);
     ramp_colour(paper, 0.55f, mid);
-    ramp_colour(paper, 0.75f, light);
 
     Mask *m = mask_create(320, 240);
     // Masthead, rules, headline.
@@ -162,7 +150,6 @@ static void balls_news(const Palette *pal)
     font_draw(caption, font_regular, 8, 112, pic_bottom + 7, "skarn, drawn in code");
     canvas_blend_mask(c, caption, 0, 0, mid, 1.0f);
     mask_free(caption);
-    (void)light;
     datagen_save_canvas("grafika/4/news1.pcx", c, pal);
     canvas_free(c);
 }
@@ -346,7 +333,7 @@ void gen_part6_pictures(void)
 
 // A text page: the index is the brightness, 255 in the letters, the
 // antialiased edge within 100..255, 0 elsewhere.
-static void page(const char *path, const char *const *lines, int n)
+static void pages_write(const char *path, const char *const *lines, int n)
 {
     Mask *m = mask_create(320, 240);
     int px = 60;
@@ -380,10 +367,10 @@ void gen_part7_pages(void)
     static const char *const p2[] = {"CODE, PIXELS", "AND MUSIC", "BY VELK"};
     static const char *const p3[] = {"EVERY FRAME", "DRAWN BY", "THE CPU"};
     static const char *const p4[] = {"THANKS", "FOR", "WATCHING"};
-    page("grafika/txt-01.pcx", p1, 3);
-    page("grafika/txt-02.pcx", p2, 3);
-    page("grafika/txt-03.pcx", p3, 3);
-    page("grafika/txt-04.pcx", p4, 3);
+    pages_write("grafika/txt-01.pcx", p1, 3);
+    pages_write("grafika/txt-02.pcx", p2, 3);
+    pages_write("grafika/txt-03.pcx", p3, 3);
+    pages_write("grafika/txt-04.pcx", p4, 3);
 }
 
 // ---------------------------------------------------------------- closing picture

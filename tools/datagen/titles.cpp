@@ -6,8 +6,6 @@
 #include <cmath>
 #include <cstring>
 
-static const float pi_f = 3.14159265f;
-
 // ---------------------------------------------------------------- opening
 // One palette for all six pictures: black, then five ramps of 51 entries
 // from black through a strong hue to nearly white.
@@ -18,13 +16,6 @@ static const Ramp title_ramps[5] = {
     {{40, 112, 255}, {238, 244, 255}, 0.6f}, // deep blue
     {{224, 40, 220}, {255, 240, 253}, 0.6f}, // magenta
 };
-
-static void title_palette(Palette *pal)
-{
-    memset(pal->rgb, 0, sizeof pal->rgb);
-    for (int r = 0; r < 5; r++)
-        palette_put_ramp(pal, 1 + 51 * r, 51, &title_ramps[r]);
-}
 
 // A ramp colour: shorthand for the painters below.
 static void rc(const Ramp *ramps, int ramp, float t, float *out)
@@ -242,7 +233,7 @@ static void title_name(const Palette *pal)
 void gen_part1_titles(void)
 {
     Palette pal;
-    title_palette(&pal);
+    palette_five_ramps(&pal, title_ramps);
     title_abstract(&pal);
     title_logo(&pal);
     title_name(&pal);

@@ -1,0 +1,134 @@
+// common.h: what the parts of the show share: the sine-table index rule,
+// the per-row sideways wobble, the ring pattern of parts 1 and 4, composing
+// a frame through a shade table, checked picture loads and their fatal
+// messages. Also the state of parts 1, 2, 3 and 8 that their tests and
+// benchmarks look at.
+#pragma once
+
+#include "parts.h"
+
+#include <cstdint>
+
+// ---------------------------------------------------------------- shared helpers
+
+// Index into sin_table / cos_table for any int v: v & 1023 for v >= 0 and
+// (v - 1) & 1023 for v < 0, so -300 reads entry 723. The parts were tuned
+// with this rule, which is one step off a plain modulo for negative values.
+inline int parts_trig_index(int v)
+{
+    return v >= 0 ? (v & 1023) : ((v - 1) & 1023);
+}
+
+// Rotates row r of img right by s = (sin_table[(phase + r) x 4] x width)
+// >> shift pixels (s + width when negative): the sideways wobble of parts 1
+// (shift 13) and 2 (shift 16).
+void parts_wobble_rows(Image *img, int phase, int shift);
+
+// Rotates one row of width pixels right by s (0 <= s < width): pixel x
+// moves to x + s, the last s pixels wrap to the left edge.
+void parts_rotate_row_right(uint8_t *row, int width, int s);
+
+// The interference pattern of two moving ring sets for frame t: computed at
+// field resolution (106 x 80) into field, stretched over ring_image and
+// blurred there. Values lie in 128..255 (192 where the waves cancel).
+void parts_draw_rings(Image *field, Image *ring_image, int t);
+
+// One pointer per light value (0..255) to the 256-byte row that gives the
+// shown colour index for each colour index. A part fills it once from its
+// shade table and its own light rule; parts_black_row stands for "black
+// whatever the colour".
+struct ShadeRows {
+    const uint8_t *row[256];
+};
+extern const uint8_t parts_black_row[256];
+
+// out[i] = rows->row[light[i]][colour[i]] for count pixels; out may be light.
+void parts_compose_shaded(uint8_t *out, const uint8_t *light, const uint8_t *colour, int count,
+                          const ShadeRows *rows);
+
+// Loads a PCX picture into *out with its palette in pal. A picture that
+// does not load, or whose size is outside min..max, takes the fatal path
+// with "Cann't load image %s !\n": the parts read fixed windows of their
+// pictures and must not run past them.
+void parts_load_picture(const char *path, Image **out, Palette *pal, int min_width, int min_height,
+                        int max_width, int max_height);
+
+// The fatal exits of the parts (status -1).
+[[noreturn]] void parts_fatal_load(const char *path);
+[[noreturn]] void parts_fatal_alloc_image(void);
+
+// ---------------------------------------------------------------- part 1
+
+struct LightSpot {
+    int32_t x, y;    // left and top edge, 16.16 pixels
+    int32_t vx, vy;  // 16.16 pixels per frame
+};
+
+constexpr int PART1_SPOT_ROWS = 16;
+constexpr int PART1_SPOT_COLUMNS = 21;
+constexpr int PART1_SPOT_COUNT = PART1_SPOT_ROWS * PART1_SPOT_COLUMNS;
+
+extern Image *part1_pictures[6];
+extern Palette part1_palette;
+extern ShadeTable part1_shade_table;
+extern Image *part1_spot;
+extern LightSpot part1_light_spots[PART1_SPOT_COUNT];
+extern Image *part1_ring_field;
+extern Image *part1_ring_image;
+
+void part1_draw_rings(int t);
+// Melt shift for picture p, elapsed tenths e and last change c: 4 shows the
+// picture whole, 0..3 melt it by 64 >> h pixels at most.
+int part1_melt_shift(int p, int e, int c);
+// Moves one spot by a frame; true when it is to be drawn at (x >> 16,
+// y >> 16), false when it wrapped to the far side this frame.
+bool part1_step_spot(LightSpot *s);
+// Moves every spot one frame and adds those that stay on screen onto frame.
+void part1_move_spots(Image *frame);
+
+// ---------------------------------------------------------------- part 2
+
+struct TitleStrip {
+    int32_t dest_x, dest_y;
+    int32_t src_x0, src_y0;
+    int32_t src_x1, src_y1;  // exclusive
+    int32_t start;           // tenths at which it starts to light up
+    int32_t full;            // tenths after start at which it starts to fade
+    int32_t level;           // 0..5, written by the run
+};
+
+extern uint8_t *part2_distance_table;
+extern uint8_t *part2_angle_table;
+extern Image *part2_texture;
+extern Image *part2_background;
+extern Image *part2_strip_picture;
+extern Palette part2_palette;
+extern ShadeTable part2_shade_table;
+extern TitleStrip part2_strips[];
+
+void part2_build_polar_tables(uint8_t *distance, uint8_t *angle, int width, int height, int direction,
+                              int variant);
+void part2_build_polar_tables_alt1(uint8_t *distance, uint8_t *angle, int width, int height, int direction);
+void part2_build_polar_tables_alt2(uint8_t *distance, uint8_t *angle, int width, int height, int direction);
+void part2_build_polar_tables_alt3(uint8_t *distance, uint8_t *angle, int width, int height, int direction);
+// The glowing 6 x 6 block at the tunnel's centre.
+void part2_draw_glow(Image *frame);
+// One step of every strip at elapsed tenths e: draws the lit ones onto
+// frame and moves their levels on.
+void part2_update_strips(Image *frame, int e);
+
+// ---------------------------------------------------------------- part 3
+
+extern Image *part3_spot;
+// How much the light field sinks per frame for a run of duration tenths.
+int part3_fade_for(int duration);
+
+// ---------------------------------------------------------------- part 8
+
+extern Palette part8_palette;
+extern Image *part8_picture;
+extern int32_t part8_fade_steps[256][3];
+extern int32_t part8_fade_levels[256][3];
+
+void empty_stub_a(void);
+void empty_stub_b(void);
