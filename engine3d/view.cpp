@@ -106,24 +106,21 @@ static ClipCorner clip_cut(const Vertex3D &vx, const Vertex3D &vy, const ClipCor
     n.view.z = near;
     if (mode == CLIP_LIT)
         n.light = (uint8_t)clip_lerp(vx.light, vy.light, t);
-    ClipCorner c = {next, cx.u, cx.v};
-    if (mode != CLIP_UNTEXTURED) {
-        c.u = clip_lerp(cx.u, cy.u, t);
-        c.v = clip_lerp(cx.v, cy.v, t);
-    }
-    return c;
+    return ClipCorner{next, clip_lerp(cx.u, cy.u, t), clip_lerp(cx.v, cy.v, t)};
 }
 
-// Appends a copy of src with the three corners given.
+// Appends a copy of src with the three corners given. The untextured
+// clipper keeps src's texture coordinates as they are.
 static void clip_emit(const Triangle3D &src, const ClipCorner &a, const ClipCorner &b,
-                      const ClipCorner &c)
+                      const ClipCorner &c, ClipMode mode)
 {
     Triangle3D &t = clip_triangles[clip_scratch_object.triangle_count++];
     t = src;
     t.a = a.index;
     t.b = b.index;
     t.c = c.index;
-    t.uv = TexCoords{a.u, a.v, b.u, b.v, c.u, c.v};
+    if (mode != CLIP_UNTEXTURED)
+        t.uv = TexCoords{a.u, a.v, b.u, b.v, c.u, c.v};
 }
 
 static void clip_object(Object3D *obj, float near, float far, float focal, int half_w,
@@ -163,40 +160,40 @@ static void clip_object(Object3D *obj, float near, float far, float focal, int h
         ClipCorner p, q;
         switch (key) {
         case 0:
-            clip_emit(t, a, b, c);
+            clip_emit(t, a, b, c, mode);
             break;
         case 1:  // a too near
             p = clip_cut(va, vb, a, b, near, mode, next++);
             q = clip_cut(va, vc, a, c, near, mode, next++);
-            clip_emit(t, p, b, c);
-            clip_emit(t, q, p, c);
+            clip_emit(t, p, b, c, mode);
+            clip_emit(t, q, p, c, mode);
             break;
         case 4:  // b too near
             p = clip_cut(vb, va, b, a, near, mode, next++);
             q = clip_cut(vb, vc, b, c, near, mode, next++);
-            clip_emit(t, a, p, c);
-            clip_emit(t, p, q, c);
+            clip_emit(t, a, p, c, mode);
+            clip_emit(t, p, q, c, mode);
             break;
         case 16:  // c too near
             p = clip_cut(vc, vb, c, b, near, mode, next++);
             q = clip_cut(vc, va, c, a, near, mode, next++);
-            clip_emit(t, a, b, p);
-            clip_emit(t, a, p, q);
+            clip_emit(t, a, b, p, mode);
+            clip_emit(t, a, p, q, mode);
             break;
         case 5:  // a and b too near
             p = clip_cut(va, vc, a, c, near, mode, next++);
             q = clip_cut(vb, vc, b, c, near, mode, next++);
-            clip_emit(t, p, q, c);
+            clip_emit(t, p, q, c, mode);
             break;
         case 17:  // a and c too near
             p = clip_cut(va, vb, a, b, near, mode, next++);
             q = clip_cut(vc, vb, c, b, near, mode, next++);
-            clip_emit(t, p, b, q);
+            clip_emit(t, p, b, q, mode);
             break;
         case 20:  // b and c too near
             p = clip_cut(vb, va, b, a, near, mode, next++);
             q = clip_cut(vc, va, c, a, near, mode, next++);
-            clip_emit(t, a, p, q);
+            clip_emit(t, a, p, q, mode);
             break;
         default:  // beyond far, or wholly too near
             break;

@@ -185,8 +185,11 @@ TEST(Clip, NearCutInterpolatesPositionAndTexels)
     // interpolates the light byte.
     view_reset_clip_scratch();
     view_clip_untextured(h.obj, NEAR, FAR, FOCAL, 160, 120);
-    EXPECT_EQ(s->triangles[0].uv.ua, 10);
-    EXPECT_EQ(s->triangles[1].uv.ua, 10);
+    for (int i = 0; i < 2; i++) {
+        EXPECT_EQ(s->triangles[i].uv.ua, 10);
+        EXPECT_EQ(s->triangles[i].uv.ub, 31);
+        EXPECT_EQ(s->triangles[i].uv.vc, 0);
+    }
     view_reset_clip_scratch();
     view_clip_lit(h.obj, NEAR, FAR, FOCAL, 160, 120);
     EXPECT_EQ(s->vertices[3].light, 100);
