@@ -32,6 +32,8 @@ void blit_scaled(Image *dst, int dx_in, int dy_in, int dw_in, int dh_in, const I
     if (dx < 0) {
         dw += dx;
         dx = 0;
+        if (dw <= 0)
+            return;  // wholly left of the destination
         int64_t t = (dw * stepx) >> 10;
         sx += sw - t;
         sw = t;
@@ -39,6 +41,8 @@ void blit_scaled(Image *dst, int dx_in, int dy_in, int dw_in, int dh_in, const I
     if (dy < 0) {
         dh += dy;
         dy = 0;
+        if (dh <= 0)
+            return;  // wholly above the destination
         int64_t t = (dh * stepy) >> 10;
         sy += sh - t;
         sh = t;

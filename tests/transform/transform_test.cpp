@@ -147,6 +147,9 @@ TEST(BlitScaled, DrawsNothingForEmptyNegativeOrOutsideRectangles)
         {-4, 0, 4, 4, 0, 0, 4, 4},     // wholly left of it
         {0, -4, 4, 4, 0, 0, 4, 4},     // wholly above it
         {-100, 0, 4, 4, 0, 0, 4, 4},
+        // Far outside with huge steps: nothing to compute, nothing drawn.
+        {-2000000000, 0, 5, 4, 0, 0, 2000000000, 4},
+        {0, -2000000000, 4, 5, 0, 0, 4, 2000000000},
         {0, 0, 4, 4, 8, 0, 4, 4},      // source starts right of the source
         {0, 0, 4, 4, 0, 8, 4, 4},      // source starts below it
         {0, 0, 4, 4, 0, 0, 1, 4},      // 1 onto 4 then nothing cut: draws (control below)
