@@ -58,8 +58,12 @@ enum RenderLevel { LEVEL_NONE, LEVEL_LIGHT, LEVEL_LIGHT_X4 };
 // Returns false for an object beyond the per-call storage.
 static bool render_prepare(Object3D *obj, int32_t cx, int32_t cy, int32_t sort, RenderLevel level)
 {
+    // Counts beyond the object's own arrays (an object filled by hand) draw
+    // nothing rather than read past them.
     if (!obj || obj->vertex_count < 0 || obj->vertex_count > RENDER_MAX_VERTICES ||
-        obj->triangle_count < 0 || (sort == 1 && obj->triangle_count > RENDER_MAX_SORT))
+        obj->vertex_count > obj->vertex_capacity || obj->triangle_count < 0 ||
+        obj->triangle_count > obj->triangle_capacity ||
+        (sort == 1 && obj->triangle_count > RENDER_MAX_SORT))
         return false;
     for (int32_t i = 0; i < obj->vertex_count; i++) {
         const Vertex3D *v = &obj->vertices[i];

@@ -43,9 +43,9 @@ TEST(ObjectAlloc, ZeroAndNegativeCounts)
     ASSERT_EQ(object_alloc(&obj, 0, 0), 0);
     EXPECT_EQ(obj->vertex_count, 0);
     object_free(&obj);
-    EXPECT_LT(object_alloc(&obj, -1, 3), 0);
+    EXPECT_EQ(object_alloc(&obj, -1, 3), -5);
     EXPECT_EQ(obj, nullptr);
-    EXPECT_LT(object_alloc(&obj, 3, -1), 0);
+    EXPECT_EQ(object_alloc(&obj, 3, -1), -5);
     EXPECT_EQ(obj, nullptr);
 }
 

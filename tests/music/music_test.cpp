@@ -84,20 +84,6 @@ bool process_gone(int pid)
     return pid > 0 && kill(pid, 0) < 0 && errno == ESRCH && waitpid(pid, nullptr, WNOHANG) < 0;
 }
 
-// The sound lasts the song's length less its silent last row, to within
-// the rounding of each tick to whole samples; the writer mixes in blocks of
-// 32768 bytes, so the file may go on for less than one block after the end.
-void check_song_length(const WavFile &w, int orders, int rows, int speed)
-{
-    const long frame = (long)w.channels * w.bits / 8;
-    const long ticks = (long)orders * rows * speed;
-    const long end = module_duration_ms(orders, rows, speed) * w.rate / 1000 * frame;
-    const long last_row = speed * 20L * w.rate / 1000 * frame;
-    EXPECT_NEAR(w.last_loud, end - last_row, (ticks + 32) * frame) << "song of " << end << " bytes";
-    EXPECT_GE((long)w.data_size, end - ticks * frame);
-    EXPECT_LT((long)w.data_size, end + 32768);
-}
-
 } // namespace
 
 // ---------------------------------------------------------------- answer 0
@@ -687,6 +673,47 @@ TEST(MusicLoad, ReloadFreesTheFirstSongAndStillPlays)
     WavFile w = wav_read(dir.file("music.wav"));
     EXPECT_TRUE(w.header_ok);
     check_song_length(w, 1, 8, 6);
+}
+
+// ---------------------------------------------------------------- stopping
+
+// A music process that ignores the stop signal is killed after the grace
+// period and reaped: the show does not hang, and no process is left.
+TEST(MusicStop, KillsAProcessThatIgnoresTheStopSignal)
+{
+    TempDir dir;
+    ScenarioResult r = scenario_run(dir.path, "", [] {
+        int ready[2];
+        if (pipe(ready) != 0)
+            return;
+        pid_t pid = fork();
+        if (pid == 0) {
+            signal(SIGUSR1, SIG_IGN);
+            (void)!write(ready[1], "x", 1);
+            for (;;)
+                pause();
+        }
+        char c;
+        (void)!read(ready[0], &c, 1);
+        sound_enabled = 1;
+        music_pid = pid;
+        music_playing = 1;
+        long t0 = scenario_now_ms();
+        music_stop();
+        scenario_fact("stop_ms", scenario_now_ms() - t0);
+        scenario_fact("playing", music_playing);
+        scenario_fact("pid", music_pid);
+        scenario_fact("reaped", kill(pid, 0) < 0 && errno == ESRCH);
+        sound_enabled = 0;
+    });
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_TRUE(r.group_gone);
+    EXPECT_GE(r.fact("stop_ms"), 1900);
+    EXPECT_LT(r.fact("stop_ms"), 4000);
+    EXPECT_EQ(r.fact("playing"), 0);
+    EXPECT_EQ(r.fact("pid"), 0);
+    EXPECT_EQ(r.fact("reaped"), 1);
 }
 
 // ---------------------------------------------------------------- the SIGCHLD handler

@@ -1,5 +1,8 @@
 // sound_files.cpp: reading back the files of the sound writers.
 #include "sound_files.h"
+#include "module_writer.h"
+
+#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -81,4 +84,18 @@ long sox_samples_read(const std::string &path)
 bool sox_available(void)
 {
     return system("sox --version >/dev/null 2>&1") == 0;
+}
+
+// The sound lasts the song's length less its silent last row, to within
+// the rounding of each tick to whole samples; the writer mixes in blocks of
+// 32768 bytes, so the file may go on for less than one block after the end.
+void check_song_length(const WavFile &w, int orders, int rows, int speed)
+{
+    const long frame = (long)w.channels * w.bits / 8;
+    const long ticks = (long)orders * rows * speed;
+    const long end = module_duration_ms(orders, rows, speed) * w.rate / 1000 * frame;
+    const long last_row = speed * 20L * w.rate / 1000 * frame;
+    EXPECT_NEAR(w.last_loud, end - last_row, (ticks + 32) * frame) << "song of " << end << " bytes";
+    EXPECT_GE((long)w.data_size, end - ticks * frame);
+    EXPECT_LT((long)w.data_size, end + 32768);
 }

@@ -26,3 +26,8 @@ WavFile wav_read(const std::string &path);
 // The number of samples sox reads from a sound file, -1 when it fails.
 long sox_samples_read(const std::string &path);
 bool sox_available(void);
+
+// Checks that the sound in w is one play of a module_write_mod song:
+// it lasts the song's length (less its silent last row), and the file ends
+// within one mixing block after it.
+void check_song_length(const WavFile &w, int orders, int rows, int speed);

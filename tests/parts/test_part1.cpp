@@ -204,7 +204,7 @@ TEST_F(Part1Test, PictureChangesEvery34TenthsAndWrapsAfterSix)
     part1_run(work_image_b, 217);
     // 21.7 s at one frame every 70 ms.
     ASSERT_EQ(recording_frames.size(), 310u);
-    EXPECT_EQ(recording_ops(), "p" + std::string(310, 'f'));
+    EXPECT_EQ(recording_ops(), std::string("p").append(310, 'f'));
     for (size_t k = 0; k < recording_frames.size(); k++) {
         const int ms = 70 * (int)k;
         if (ms % 3400 < 100 || ms % 3400 > 3300)

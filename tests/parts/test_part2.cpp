@@ -210,7 +210,7 @@ TEST_F(Part2Test, RunHandsPaletteAndShadeTableOnAndMirrorsTheTunnel)
     recording_reset();
     recording_keep_frames = true;
     part2_run(work_image_b, 5);  // 500 ms: 9 frames at 60 ms
-    EXPECT_EQ(recording_ops(), "p" + std::string(9, 'f'));
+    EXPECT_EQ(recording_ops(), std::string("p").append(9, 'f'));
     const std::vector<uint8_t> &f = recording_frames.back();
     // Mirrored everywhere but the glow block, which is not symmetric.
     for (int y = 0; y < 117; y++)

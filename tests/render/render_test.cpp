@@ -240,6 +240,25 @@ TEST(RenderFlat, BeyondTheStorageDrawsNothing)
     EXPECT_GT(f.written(), 0);
 }
 
+TEST(RenderFlat, CountsBeyondTheObjectsOwnArraysDrawNothing)
+{
+    TestFrame f;
+    TestObject o(3, 1);
+    o.right_triangle_vertices();
+    o.triangle(0, 0, 1, 2, 5);
+    o.obj->triangle_count = 2;  // one more than the object holds
+    render_flat(f.img, o.obj, 160, 120, 1);
+    render_wireframe(f.img, o.obj, 160, 120, 0, 0);
+    EXPECT_EQ(f.written(), 0);
+    o.obj->triangle_count = 1;
+    o.obj->vertex_count = 4;
+    render_flat(f.img, o.obj, 160, 120, 1);
+    EXPECT_EQ(f.written(), 0);
+    o.obj->vertex_count = 3;
+    render_flat(f.img, o.obj, 160, 120, 1);
+    EXPECT_GT(f.written(), 0);
+}
+
 TEST(RenderFlat, VertexIndexOutsideTheObjectIsSkipped)
 {
     TestFrame f;

@@ -1,10 +1,14 @@
 // recording_display.cpp: the recording back end. When SKARN_RECORD_LOG names
 // a file, display_close writes the call log there (one line per call), so a
-// whole program run in a child process can be checked.
+// whole program run in a child process can be checked. When
+// SKARN_RECORD_FRAME_US is set, each frame also takes that many real
+// microseconds, so a process running beside the show (the music) gets
+// wall-clock time while the show itself runs on virtual time.
 #include "recording_display.h"
 
 #include <cstdlib>
 #include <cstring>
+#include <unistd.h>
 
 std::vector<RecordedCall> recording_calls;
 Palette recording_palette;
@@ -66,6 +70,12 @@ void display_put_frame(const Image *frame)
         recording_frames.push_back(recording_frame);
         recording_frame_palettes.push_back(recording_palette);
     }
+    static const long frame_us = [] {
+        const char *us = getenv("SKARN_RECORD_FRAME_US");
+        return us ? strtol(us, nullptr, 10) : 0L;
+    }();
+    if (frame_us > 0 && frame_us < 1000000)
+        usleep((useconds_t)frame_us);
 }
 
 void display_wait_retrace(void)
