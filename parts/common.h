@@ -114,6 +114,9 @@ void part2_build_polar_tables(uint8_t *distance, uint8_t *angle, int width, int 
 void part2_build_polar_tables_alt1(uint8_t *distance, uint8_t *angle, int width, int height, int direction);
 void part2_build_polar_tables_alt2(uint8_t *distance, uint8_t *angle, int width, int height, int direction);
 void part2_build_polar_tables_alt3(uint8_t *distance, uint8_t *angle, int width, int height, int direction);
+// The tunnel through the polar tables: upper half looked up, lower half
+// its mirror.
+void part2_draw_tunnel(Image *frame);
 // The glowing 6 x 6 block at the tunnel's centre.
 void part2_draw_glow(Image *frame);
 // One step of every strip at elapsed tenths e: draws the lit ones onto

@@ -162,7 +162,7 @@ void part2_free(void)
 }
 
 // Upper half from the tables, lower half its mirror.
-static void part2_draw_tunnel(Image *frame)
+void part2_draw_tunnel(Image *frame)
 {
     const uint8_t *texture = part2_texture->pixels;
     uint8_t *out = frame->pixels;

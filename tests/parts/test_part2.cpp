@@ -196,6 +196,33 @@ TEST_F(Part2Test, GlowBlockBrightensTheCentreFromItsEdgeColours)
     part2_free();
 }
 
+TEST_F(Part2Test, TunnelRowsFollowTheDistanceAndHoldOnTheLastRowAtTheCentre)
+{
+    parts_test_save_show_pictures();
+    part2_load("grafika/1/hatter04.pcx", 1, 1);
+    // Texture rows told apart by value, columns by 100 + column.
+    for (int y = 0; y < 64; y++)
+        for (int x = 0; x < 64; x++)
+            part2_texture->pixels[y * 64 + x] = (uint8_t)(x == 0 ? 1 + y : 100 + x);
+    memset(part2_angle_table, 0, 320 * 120);
+    // Distance d picks row 64 - d / 4: 255 and 252 give row 1, 4 gives 63,
+    // and 0 to 3 would give row 64, past the texture, so hold on row 63.
+    const int d[] = {255, 252, 251, 128, 8, 7, 4, 3, 0};
+    const int row[] = {1, 1, 2, 32, 62, 63, 63, 63, 63};
+    for (int i = 0; i < 9; i++)
+        part2_distance_table[i] = (uint8_t)d[i];
+    part2_angle_table[9] = 4 * 37 + 3;  // column 37
+    part2_distance_table[9] = 0;
+    Image *frame = work_image_b;
+    part2_draw_tunnel(frame);
+    for (int i = 0; i < 9; i++) {
+        EXPECT_EQ(frame->pixels[i], 1 + row[i]) << "distance " << d[i];
+        EXPECT_EQ(frame->pixels[239 * 320 + i], 1 + row[i]) << "mirrored, distance " << d[i];
+    }
+    EXPECT_EQ(frame->pixels[9], 137);
+    part2_free();
+}
+
 TEST_F(Part2Test, RunHandsPaletteAndShadeTableOnAndMirrorsTheTunnel)
 {
     parts_test_save_show_pictures();
