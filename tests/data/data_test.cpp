@@ -11,6 +11,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -67,6 +70,37 @@ const SizedPicture every_picture[] = {
     {"grafika/txt-01.pcx", 320, 240},  {"grafika/txt-02.pcx", 320, 240}, {"grafika/txt-03.pcx", 320, 240},
     {"grafika/txt-04.pcx", 320, 240},  {"grafika/5/grimfall.pcx", 320, 240},
 };
+
+// ---------------------------------------------------------------- generator
+
+std::string read_whole(const std::string &path)
+{
+    std::ifstream f(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+// Fixed seeds and no clock: a second run writes every file byte for byte.
+TEST(DataGenerator, ASecondRunWritesTheSameBytes)
+{
+    char tmpl[] = "/tmp/skarn_datagen_XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    const std::string dir = tmpl;
+    const std::string cmd = std::string("'") + SKARN_DATAGEN_PATH + "' '" + dir + "' >/dev/null 2>&1";
+    const int rc = system(cmd.c_str());
+    std::vector<std::string> files;
+    for (const SizedPicture &s : every_picture)
+        files.push_back(s.path);
+    for (const char *f : {"grafika/5/kkol_ja.pcx", "grafika/5/kkol_jf.pcx", "grafika/5/kkol_ba.pcx",
+                          "grafika/5/kkol_bf.pcx", "3d/bb/demo03b.t3d", "3d/bb/grimfall.t3d"})
+        files.push_back(f);
+    EXPECT_EQ(rc, 0);
+    for (const std::string &f : files) {
+        const std::string again = read_whole(dir + "/" + f);
+        EXPECT_FALSE(again.empty()) << f;
+        EXPECT_TRUE(again == read_whole(data_path(f.c_str()))) << f << " differs between runs";
+    }
+    std::filesystem::remove_all(dir);
+}
 
 // ---------------------------------------------------------------- pictures
 
@@ -152,14 +186,32 @@ TEST(DataPictures, TextPagesAreBrightnessIndices)
             full += v == 255;
         }
         EXPECT_GT(full, 2000) << path;
-        // Strokes at least 5 px across in the page (3 px once shrunk to 220).
-        int widest_run = 0;
+        // Strokes at least 5 px across in the page (3 px once shrunk to 220):
+        // through most full-ink pixels both the horizontal and the vertical
+        // run of ink are 5 px or longer (stems are wide, bars are thick).
+        std::vector<int> across(320 * 240), down(320 * 240);
         for (int y = 0; y < 240; y++)
-            for (int x = 0, run = 0; x < 320; x++) {
-                run = p.at(x, y) == 255 ? run + 1 : 0;
-                widest_run = std::max(widest_run, run);
+            for (int x = 0; x < 320;) {
+                int end = x;
+                while (end < 320 && p.at(end, y) == 255)
+                    end++;
+                for (int k = x; k < end; k++)
+                    across[y * 320 + k] = end - x;
+                x = end == x ? x + 1 : end;
             }
-        EXPECT_GE(widest_run, 5) << path;
+        for (int x = 0; x < 320; x++)
+            for (int y = 0; y < 240;) {
+                int end = y;
+                while (end < 240 && p.at(x, end) == 255)
+                    end++;
+                for (int k = y; k < end; k++)
+                    down[k * 320 + x] = end - y;
+                y = end == y ? y + 1 : end;
+            }
+        int thick = 0;
+        for (int i = 0; i < 320 * 240; i++)
+            thick += std::min(across[i], down[i]) >= 5;
+        EXPECT_GT(thick, full * 7 / 10) << path << ": " << thick << " of " << full << " ink pixels in thick strokes";
         // Centred: the ink is balanced left and right.
         int left = 320, right = 0;
         for (int y = 0; y < 240; y++)
