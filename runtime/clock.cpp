@@ -51,7 +51,7 @@ int wait_until_ms(int base_ms, int offset_ms)
 
 void random_seed(void)
 {
-    time_t now = time(nullptr);
+    time_t now = clock_wall_time();
     struct tm fields;
     gmtime_r(&now, &fields);
     srand((unsigned)((fields.tm_min + 1) * fields.tm_sec * (fields.tm_hour + 1)));

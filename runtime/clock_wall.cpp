@@ -12,6 +12,11 @@ int32_t clock_ms(void)
     return (int32_t)((uint32_t)ts.tv_sec * 1000u + (uint32_t)(ts.tv_nsec / 1000000));
 }
 
+time_t clock_wall_time(void)
+{
+    return time(nullptr);
+}
+
 void clock_sleep_ms(int ms)
 {
     struct timespec ts;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 
 // ---------------------------------------------------------------- records
 
@@ -70,6 +71,8 @@ extern int32_t cos_table[1024];
 // can link a virtual clock in its place.
 int32_t clock_ms(void);
 void clock_sleep_ms(int ms);
+// The time of day in seconds since the epoch, for the random seed.
+time_t clock_wall_time(void);
 
 void timer_start(void);
 int32_t timer_elapsed_ms(void);

@@ -109,6 +109,19 @@ TEST(Show, RunsItsWholeSequenceAndEndsBlack)
     EXPECT_NE(run.tail.find("last-frame 320 240"), std::string::npos) << run.tail;
 }
 
+// On the virtual clock, with its fixed time of day for the random seed, the
+// show is the same frame for frame on every run.
+TEST(Show, TwoRunsShowTheSameFrames)
+{
+    ShowRun first = run_show(SKARN_RECORDED_PROGRAM, "0\n");
+    ShowRun second = run_show(SKARN_RECORDED_PROGRAM, "0\n");
+    ASSERT_EQ(first.status, 0) << first.out;
+    ASSERT_EQ(second.status, 0) << second.out;
+    EXPECT_GT(first.calls.size(), 500u);
+    EXPECT_TRUE(first.calls == second.calls);
+    EXPECT_EQ(first.tail, second.tail);
+}
+
 TEST(Show, FailedImageAllocationIsFatal)
 {
     for (int which = 1; which <= 3; which++) {

@@ -7,6 +7,12 @@ int64_t virtual_clock_us = 0;
 int64_t virtual_clock_read_cost_us = 50;
 int64_t virtual_clock_slept_ms = 0;
 int virtual_clock_sleeps = 0;
+time_t virtual_clock_wall_time = 12 * 3600 + 34 * 60 + 56;
+
+time_t clock_wall_time(void)
+{
+    return virtual_clock_wall_time;
+}
 
 void virtual_clock_set_ms(int64_t ms)
 {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 
 // Virtual time in microseconds. Every clock_ms() reading advances it by
 // virtual_clock_read_cost_us (so a spin ends), every sleep by its length.
@@ -12,3 +13,7 @@ extern int64_t virtual_clock_slept_ms;  // total of all sleeps
 extern int virtual_clock_sleeps;        // number of sleeps
 
 void virtual_clock_set_ms(int64_t ms);
+
+// The time of day the virtual clock reports (12:34:56 UTC by default), so a
+// whole show seeds its random numbers the same way on every run.
+extern time_t virtual_clock_wall_time;
