@@ -101,14 +101,14 @@ static Vec4 face_normal(const Vec4 &pa, const Vec4 &pb, const Vec4 &pc)
 // Face normals from the position slot (view == false) or the view slot.
 static void compute_face_normals(Object3D *obj, bool view)
 {
+    Vec4 Vertex3D::*const corner = view ? &Vertex3D::view : &Vertex3D::position;
+    Vec4 Triangle3D::*const out = view ? &Triangle3D::view_normal : &Triangle3D::normal;
+    const Vertex3D *v = obj->vertices;
     for (int32_t i = 0; i < obj->triangle_count; i++) {
         Triangle3D &t = obj->triangles[i];
         if (!object_triangle_in_range(obj, &t))
             continue;
-        const Vertex3D *v = obj->vertices;
-        Vec4 &out = view ? t.view_normal : t.normal;
-        out = view ? face_normal(v[t.a].view, v[t.b].view, v[t.c].view)
-                   : face_normal(v[t.a].position, v[t.b].position, v[t.c].position);
+        t.*out = face_normal(v[t.a].*corner, v[t.b].*corner, v[t.c].*corner);
     }
 }
 
@@ -124,20 +124,22 @@ static void add_normal(Vec4 &slot, const Vec4 &n)
 // w keeps the number of corners averaged.
 static void average_vertex_normals(Object3D *obj, bool view)
 {
+    Vec4 Vertex3D::*const slot = view ? &Vertex3D::view_normal : &Vertex3D::normal;
+    Vec4 Triangle3D::*const face = view ? &Triangle3D::view_normal : &Triangle3D::normal;
     Vertex3D *v = obj->vertices;
     for (int32_t i = 0; i < obj->vertex_count; i++)
-        (view ? v[i].view_normal : v[i].normal) = Vec4{0.0f, 0.0f, 0.0f, 0.0f};
+        v[i].*slot = Vec4{0.0f, 0.0f, 0.0f, 0.0f};
     for (int32_t i = 0; i < obj->triangle_count; i++) {
         const Triangle3D &t = obj->triangles[i];
         if (!object_triangle_in_range(obj, &t))
             continue;
-        const Vec4 &n = view ? t.view_normal : t.normal;
-        add_normal(view ? v[t.a].view_normal : v[t.a].normal, n);
-        add_normal(view ? v[t.b].view_normal : v[t.b].normal, n);
-        add_normal(view ? v[t.c].view_normal : v[t.c].normal, n);
+        const Vec4 &n = t.*face;
+        add_normal(v[t.a].*slot, n);
+        add_normal(v[t.b].*slot, n);
+        add_normal(v[t.c].*slot, n);
     }
     for (int32_t i = 0; i < obj->vertex_count; i++) {
-        Vec4 &s = view ? v[i].view_normal : v[i].normal;
+        Vec4 &s = v[i].*slot;
         if (s.w != 0.0f) {
             const double k = 1.0 / s.w;
             s.x = (float)(s.x * k);

@@ -147,8 +147,6 @@ int32_t t3d_load(Object3D **out, const char *path, const Palette *pal, uint8_t r
     FILE *f = fopen(path, "r");
     if (!f)
         return -1;
-    if (feof(f))
-        return loader_fail(f, out, -2);
 
     char line[T3D_LINE] = "", token[T3D_LINE] = "";
     T3dMaterials mat;
@@ -215,8 +213,6 @@ int32_t object_load_csv(Object3D **out, const char *path, const Palette *pal)
     FILE *f = fopen(path, "r");
     if (!f)
         return -1;
-    if (feof(f))
-        return loader_fail(f, out, -2);
 
     int part_count;
     if (fscanf(f, "%d", &part_count) != 1 || part_count < 0 || part_count > CSV_MAX_PARTS)

@@ -118,8 +118,8 @@ void object_average_view_vertex_normals(Object3D *obj);
 // On failure *out is NULL.
 int32_t t3d_load(Object3D **out, const char *path, const Palette *pal, uint8_t reverse,
                  const char **tex_names, const int32_t *tex_sizes, uint8_t tex_count);
-// Comma-separated object of up to 100 parts. 0, or -1 open, -2 end of file,
-// -3 part count, -4 part record (or count out of range), -5 allocation,
-// -6/-7 vertex records, -8/-9 triangle records (or index outside the part).
+// Comma-separated object of up to 100 parts. 0, or -1 open, -3 part count,
+// -4 part record (or count out of range), -5 allocation, -6/-7 vertex
+// records, -8/-9 triangle records (or index outside the part).
 // On failure *out is NULL.
 int32_t object_load_csv(Object3D **out, const char *path, const Palette *pal);

@@ -47,10 +47,12 @@ enum FillKind {
 
 // What each filler interpolates: integer attributes 0 level, 1 u, 2 v
 // (16.16 in render_state); float attributes 0 u/z, 1 v/z, 2 1/z.
+// table: the filler maps its colours through a shade table.
 template <int KIND>
 struct FillTraits {
-    static constexpr bool level = KIND == FILL_GOURAUD || KIND == FILL_GOURAUD_SHADED ||
-                                  KIND == FILL_AFFINE_SHADED || KIND == FILL_PERSPECTIVE_SHADED;
+    static constexpr bool table = KIND == FILL_GOURAUD_SHADED || KIND == FILL_AFFINE_SHADED ||
+                                  KIND == FILL_PERSPECTIVE_SHADED;
+    static constexpr bool level = KIND == FILL_GOURAUD || table;
     static constexpr bool uv = KIND == FILL_AFFINE || KIND == FILL_AFFINE_SHADED;
     static constexpr bool persp = KIND == FILL_PERSPECTIVE || KIND == FILL_PERSPECTIVE_SHADED;
     static constexpr bool textured = uv || persp;
@@ -257,8 +259,7 @@ static void raster_fill(const RasterCorner c[3], uint8_t colour, const uint8_t *
         render_state.texture_width = tex_width;
         render_state.span = span;
     }
-    if constexpr (KIND == FILL_GOURAUD_SHADED || KIND == FILL_AFFINE_SHADED ||
-                  KIND == FILL_PERSPECTIVE_SHADED)
+    if constexpr (Tr::table)
         render_state.shade_table = table;
     if (b->y == t->y)
         return;

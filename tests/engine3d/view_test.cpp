@@ -411,6 +411,72 @@ TEST(Subdivide, OneTriangleBecomesFour)
         EXPECT_EQ(t[i].visible, t[0].visible);
 }
 
+TEST(Subdivide, EveryTriangleSplitsIntoItsOwnFourSlots)
+{
+    // Three triangles sharing corners, each with its own colour and texels:
+    // triangle i becomes triangles 4i..4i+3 over vertices 5+3i..5+3i+2,
+    // whatever the other triangles hold.
+    ObjectHolder h(5 + 9, 12);
+    Object3D *obj = h.obj;
+    obj->vertex_count = 5;
+    obj->triangle_count = 3;
+    Vertex3D *v = obj->vertices;
+    for (int i = 0; i < 5; i++) {
+        v[i].view = Vec4{10.0f * i, 3.0f * i * i, 100.0f + 20 * i, 1};
+        v[i].light = (uint8_t)(7 * i);
+    }
+    const int corners[3][3] = {{0, 1, 2}, {2, 1, 3}, {4, 2, 3}};
+    Triangle3D before[3];
+    for (int i = 0; i < 3; i++) {
+        set_triangle(obj, i, corners[i][0], corners[i][1], corners[i][2],
+                     TexCoords{i, 10 * i, 64 + i, -5 * i, 3 * i, 32 - i});
+        obj->triangles[i].colour = (uint8_t)(40 + i);
+        obj->triangles[i].light = (uint8_t)(9 - i);
+        before[i] = obj->triangles[i];
+    }
+    Vertex3D original[5];
+    for (int i = 0; i < 5; i++)
+        original[i] = v[i];
+
+    EXPECT_EQ(view_subdivide(obj), obj);
+    ASSERT_EQ(obj->vertex_count, 14);
+    ASSERT_EQ(obj->triangle_count, 12);
+    auto mid = [](int32_t p, int32_t q) { return (int32_t)(((int64_t)p + q) >> 1); };
+    for (int i = 0; i < 3; i++) {
+        const Triangle3D &t = before[i];
+        const int m = 5 + 3 * i;
+        const int ends[3][2] = {{t.a, t.b}, {t.b, t.c}, {t.c, t.a}};
+        for (int k = 0; k < 3; k++) {
+            const Vertex3D &p = original[ends[k][0]], &q = original[ends[k][1]];
+            EXPECT_EQ(v[m + k].view.x, (p.view.x + q.view.x) * 0.5f);
+            EXPECT_EQ(v[m + k].view.y, (p.view.y + q.view.y) * 0.5f);
+            EXPECT_EQ(v[m + k].view.z, (p.view.z + q.view.z) * 0.5f);
+            EXPECT_EQ(v[m + k].light, (p.light + q.light) / 2);
+        }
+        const TexCoords &uv = t.uv;
+        const int32_t uab = mid(uv.ua, uv.ub), vab = mid(uv.va, uv.vb);
+        const int32_t ubc = mid(uv.ub, uv.uc), vbc = mid(uv.vb, uv.vc);
+        const int32_t uca = mid(uv.uc, uv.ua), vca = mid(uv.vc, uv.va);
+        const int32_t want[4][9] = {
+            {t.a, m, m + 2, uv.ua, uv.va, uab, vab, uca, vca},
+            {m, t.b, m + 1, uab, vab, uv.ub, uv.vb, ubc, vbc},
+            {m + 2, m + 1, t.c, uca, vca, ubc, vbc, uv.uc, uv.vc},
+            {m, m + 1, m + 2, uab, vab, ubc, vbc, uca, vca},
+        };
+        for (int k = 0; k < 4; k++) {
+            const Triangle3D &q = obj->triangles[4 * i + k];
+            const int32_t got[9] = {q.a, q.b, q.c, q.uv.ua, q.uv.va, q.uv.ub, q.uv.vb,
+                                    q.uv.uc, q.uv.vc};
+            for (int j = 0; j < 9; j++)
+                EXPECT_EQ(got[j], want[k][j]) << "triangle " << i << " quarter " << k;
+            EXPECT_EQ(q.colour, t.colour);
+            EXPECT_EQ(q.light, t.light);
+        }
+    }
+    for (int i = 0; i < 5; i++)
+        EXPECT_EQ(v[i].view.x, original[i].view.x);
+}
+
 TEST(Subdivide, ResultThatDoesNotFitLeavesTheObject)
 {
     ObjectHolder h(3, 1);
