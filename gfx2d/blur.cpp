@@ -117,19 +117,15 @@ void blur_copy(uint8_t *dst, const uint8_t *src, unsigned width, unsigned height
     for (unsigned y = 0; y < height; y++) {
         const uint8_t *s = src + y * w;
         uint8_t *d = dst + y * w;
-        // On the top and bottom rows the missing neighbour row is never read.
-        const uint8_t *up = y > 0 ? s - w : s, *down = y < yl ? s + w : s;
-        if (y == 0) {
-            d[0] = (uint8_t)((s[1] + 2 * s[0] + down[0]) >> 2);
+        if (y == 0 || y == yl) {
+            // The top and bottom rows take their one neighbour row.
+            const uint8_t *n = y == 0 ? s + w : s - w;
+            d[0] = (uint8_t)((s[1] + 2 * s[0] + n[0]) >> 2);
             for (unsigned x = 1; x < xl; x++)
-                d[x] = (uint8_t)((s[x - 1] + s[x] + s[x + 1] + down[x]) >> 2);
-            d[xl] = (uint8_t)((s[xl - 1] + 2 * s[xl] + down[xl]) >> 2);
-        } else if (y == yl) {
-            d[0] = (uint8_t)((s[1] + 2 * s[0] + up[0]) >> 2);
-            for (unsigned x = 1; x < xl; x++)
-                d[x] = (uint8_t)((s[x - 1] + s[x] + s[x + 1] + up[x]) >> 2);
-            d[xl] = (uint8_t)((s[xl - 1] + 2 * s[xl] + up[xl]) >> 2);
+                d[x] = (uint8_t)((s[x - 1] + s[x] + s[x + 1] + n[x]) >> 2);
+            d[xl] = (uint8_t)((s[xl - 1] + 2 * s[xl] + n[xl]) >> 2);
         } else {
+            const uint8_t *up = s - w, *down = s + w;
             d[0] = (uint8_t)((s[0] + up[0] + down[0] + s[1]) >> 2);
             for (unsigned x = 1; x < xl; x++)
                 d[x] = (uint8_t)((s[x - 1] + up[x] + 4 * s[x] + down[x] + s[x + 1]) >> 3);

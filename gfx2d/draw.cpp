@@ -232,13 +232,10 @@ void draw_quad(Image *img, int x0, int y0, int x1, int y1, int x2, int y2, int x
         const int a = t[0], b = t[1], d = t[2];
         if ((px[a] == px[b] && px[b] == px[d]) || (py[a] == py[b] && py[b] == py[d]))
             continue;
-        if ((uint8_t)outline) {
-            draw_line(img, px[a], py[a], px[b], py[b], colour);
-            draw_line(img, px[a], py[a], px[d], py[d], colour);
-            draw_line(img, px[b], py[b], px[d], py[d], colour);
-        } else {
+        if ((uint8_t)outline)
+            draw_triangle_outline(img, px[a], py[a], px[b], py[b], px[d], py[d], colour);
+        else
             draw_triangle_filled(img, px[a], py[a], px[b], py[b], px[d], py[d], colour);
-        }
     }
 }
 

@@ -2,6 +2,7 @@
 // flip and mirror, and the palette remap.
 #include "gfx2d.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -112,13 +113,6 @@ void blit_rotate_scale(Image *dst, const Image *src, int x, int y, float scale, 
         return;
     const uint32_t CS = (uint32_t)(int32_t)cs, SN = (uint32_t)(int32_t)sn;
 
-    // Row offsets, so that a sample costs no multiplication.
-    size_t *row_offset = (size_t *)malloc((size_t)h * sizeof(size_t));
-    if (!row_offset)
-        return;
-    for (int i = 0; i < h; i++)
-        row_offset[i] = (size_t)i * (size_t)w;
-
     const uint8_t keyb = (uint8_t)key;
     const bool keyed = (uint8_t)use_key != 0;
     // Positions wrap in 32 bits as two's complement; unsigned arithmetic
@@ -136,13 +130,28 @@ void blit_rotate_scale(Image *dst, const Image *src, int x, int y, float scale, 
             const int32_t col = (int32_t)u >> 16, row = (int32_t)v >> 16;
             if (col < 0 || col >= w || row < 0 || row >= h || tx < 0 || tx >= dst->width)
                 continue;
-            const uint8_t s = src->pixels[row_offset[row] + (size_t)col];
+            const uint8_t s = src->pixels[(size_t)row * (size_t)w + (size_t)col];
             if (keyed && s == keyb)
                 continue;
             drow[tx] = s;
         }
     }
-    free(row_offset);
+}
+
+// Moves the last s of the n bytes at p to the front (0 < s < n). Only the
+// smaller part goes through scratch (at least min(s, n - s) bytes); the
+// larger part moves in place.
+static void bytes_rotate_right(uint8_t *p, size_t n, size_t s, uint8_t *scratch)
+{
+    if (s <= n - s) {
+        memcpy(scratch, p + n - s, s);
+        memmove(p + s, p, n - s);
+        memcpy(p, scratch, s);
+    } else {
+        memcpy(scratch, p, n - s);
+        memmove(p, p + n - s, s);
+        memcpy(p + s, scratch, n - s);
+    }
 }
 
 void image_roll_horizontal(Image *img, unsigned n)
@@ -153,15 +162,11 @@ void image_roll_horizontal(Image *img, unsigned n)
     const size_t r = n % w;
     if (r == 0)
         return;
-    uint8_t *scratch = (uint8_t *)malloc(w);
+    uint8_t *scratch = (uint8_t *)malloc(std::min(r, w - r));
     if (!scratch)
         return;
-    for (int y = 0; y < img->height; y++) {
-        uint8_t *row = img->pixels + (size_t)y * w;
-        memcpy(scratch, row, w);
-        memcpy(row, scratch + w - r, r);
-        memcpy(row + r, scratch, w - r);
-    }
+    for (int y = 0; y < img->height; y++)
+        bytes_rotate_right(img->pixels + (size_t)y * w, w, r, scratch);
     free(scratch);
 }
 
@@ -173,25 +178,12 @@ void image_roll_vertical(Image *img, unsigned n)
     const size_t r = n % h;
     if (r == 0)
         return;
-    // Only the smaller part goes through the scratch; the larger part moves
-    // in place.
-    if (r < h / 2) {
-        uint8_t *scratch = (uint8_t *)malloc(r * w);
-        if (!scratch)
-            return;
-        memcpy(scratch, img->pixels + (h - r) * w, r * w);
-        memmove(img->pixels + r * w, img->pixels, (h - r) * w);
-        memcpy(img->pixels, scratch, r * w);
-        free(scratch);
-    } else {
-        uint8_t *scratch = (uint8_t *)malloc((h - r) * w);
-        if (!scratch)
-            return;
-        memcpy(scratch, img->pixels, (h - r) * w);
-        memmove(img->pixels, img->pixels + (h - r) * w, r * w);
-        memcpy(img->pixels + r * w, scratch, (h - r) * w);
-        free(scratch);
-    }
+    // Rolling the rows turns the whole buffer by r rows of w bytes.
+    uint8_t *scratch = (uint8_t *)malloc(std::min(r, h - r) * w);
+    if (!scratch)
+        return;
+    bytes_rotate_right(img->pixels, h * w, r * w, scratch);
+    free(scratch);
 }
 
 void image_flip_vertical(Image *img)
@@ -216,16 +208,10 @@ void image_mirror_horizontal(Image *img)
     if (img->width <= 0 || img->height <= 0)
         return;
     const size_t w = (size_t)img->width;
-    uint8_t *scratch = (uint8_t *)malloc(w);
-    if (!scratch)
-        return;
     for (int y = 0; y < img->height; y++) {
         uint8_t *row = img->pixels + (size_t)y * w;
-        memcpy(scratch, row, w);
-        for (size_t x = 0; x < w; x++)
-            row[x] = scratch[w - 1 - x];
+        std::reverse(row, row + w);
     }
-    free(scratch);
 }
 
 // Rebuilt on every call; two remaps must not run at once.

@@ -1,10 +1,11 @@
 // common.cpp: what the parts share: the row wobble, the ring interference
-// pattern, composing through a shade table, checked picture loads and the
-// fatal messages of the parts.
+// pattern, the soft light spot, composing through a shade table, checked
+// picture loads and the fatal messages of the parts.
 #include "common.h"
 #include "gfx2d.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -63,6 +64,21 @@ void parts_draw_rings(Image *field, Image *ring_image, int t)
     blit_scaled(ring_image, 0, 0, ring_image->width, ring_image->height, field, 0, 0, field->width,
                 field->height, 0, 0);
     blur_fade_offset(ring_image->pixels, ring_image->width, ring_image->height, 0, 1);
+}
+
+void parts_create_spot(Image **out, int radius)
+{
+    if (image_create(out, 2 * radius, 2 * radius) != 0)
+        parts_fatal_alloc_image();
+    uint8_t *p = (*out)->pixels;
+    for (int y = -radius; y < radius; y++) {
+        for (int x = -radius; x < radius; x++) {
+            const int r = (int)lround(sqrt((double)(x * x + y * y)));
+            // 255 down to 0 over the radius in 8.8 fixed point, then to 0..63.
+            const int v = (255 - ((r * 65536 / radius) >> 8)) >> 2;
+            *p++ = (uint8_t)(v > 0 ? v : 0);
+        }
+    }
 }
 
 void parts_compose_shaded(uint8_t *out, const uint8_t *light, const uint8_t *colour, int count,

@@ -1,8 +1,8 @@
 // common.h: what the parts of the show share: the sine-table index rule,
-// the per-row sideways wobble, the ring pattern of parts 1 and 4, composing
-// a frame through a shade table, checked picture loads and their fatal
-// messages. Also the state of parts 1, 2, 3 and 8 that their tests and
-// benchmarks look at.
+// the per-row sideways wobble, the ring pattern of parts 1 and 4, the soft
+// light spot of parts 1 and 3, composing a frame through a shade table,
+// checked picture loads and their fatal messages. Also the state of parts
+// 1, 2, 3 and 8 that their tests and benchmarks look at.
 #pragma once
 
 #include "parts.h"
@@ -32,6 +32,12 @@ void parts_rotate_row_right(uint8_t *row, int width, int s);
 // field resolution (106 x 80) into field, stretched over ring_image and
 // blurred there. Values lie in 128..255 (192 where the waves cancel).
 void parts_draw_rings(Image *field, Image *ring_image, int t);
+
+// Creates *out as a soft round spot of 2 radius x 2 radius pixels: at
+// distance R (rounded) from the centre it holds (255 - R x 256 / radius) / 4
+// in whole numbers, from 63 in the middle down to 0 at R = radius and beyond.
+// The light spots of parts 1 and 3; a failed allocation takes the fatal path.
+void parts_create_spot(Image **out, int radius);
 
 // One pointer per light value (0..255) to the 256-byte row that gives the
 // shown colour index for each colour index. A part fills it once from its

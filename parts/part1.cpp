@@ -4,7 +4,6 @@
 #include "common.h"
 #include "gfx2d.h"
 
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -31,19 +30,6 @@ LightSpot part1_light_spots[PART1_SPOT_COUNT];
 Image *part1_ring_field;
 Image *part1_ring_image;
 
-static void part1_fill_spot(Image *spot)
-{
-    uint8_t *p = spot->pixels;
-    for (int y = -14; y < 14; y++) {
-        for (int x = -14; x < 14; x++) {
-            const int r = (int)lround(sqrt((double)(x * x + y * y)));
-            // 255 down to 0 over radius 14 in 8.8 fixed point, then to 0..63.
-            const int v = (255 - ((r * 65536 / 14) >> 8)) >> 2;
-            *p++ = (uint8_t)(v > 0 ? v : 0);
-        }
-    }
-}
-
 void part1_load(void)
 {
     for (int i = 0; i < 6; i++)
@@ -55,9 +41,7 @@ void part1_load(void)
         image_remap_palette(part1_pictures[i], &current_palette, &part1_palette);
     palette_build_shade_table(&part1_palette, &part1_shade_table);
 
-    if (image_create(&part1_spot, PART1_SPOT_SIZE, PART1_SPOT_SIZE) != 0)
-        parts_fatal_alloc_image();
-    part1_fill_spot(part1_spot);
+    parts_create_spot(&part1_spot, PART1_SPOT_SIZE / 2);
 
     for (int j = 0; j < PART1_SPOT_ROWS; j++) {
         for (int k = 0; k < PART1_SPOT_COLUMNS; k++) {

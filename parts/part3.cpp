@@ -5,7 +5,6 @@
 #include "common.h"
 #include "gfx2d.h"
 
-#include <cmath>
 #include <cstring>
 
 constexpr int PART3_WIDTH = 320;
@@ -19,16 +18,8 @@ Image *part3_spot;
 
 void part3_load(void)
 {
-    if (image_create(&part3_spot, PART3_SPOT_SIZE, PART3_SPOT_SIZE) != 0)
-        parts_fatal_alloc_image();
-    uint8_t *p = part3_spot->pixels;
-    for (int y = -16; y < 16; y++) {
-        for (int x = -16; x < 16; x++) {
-            const int r = (int)lround(sqrt((double)(x * x + y * y)));
-            const int v = (255 - 16 * r) >> 2;  // 63 - 4R, 0 from R = 16 on
-            *p++ = (uint8_t)(v > 0 ? v : 0);
-        }
-    }
+    // Radius 16: 63 - 4R, 0 from R = 16 on.
+    parts_create_spot(&part3_spot, PART3_SPOT_SIZE / 2);
 }
 
 void part3_free(void)
@@ -88,7 +79,7 @@ void part3_run(Image *frame, int duration, int)
         rows.row[v] = current_shade_table.level[level > 63 ? 63 : level];
     }
 
-    while (timer_elapsed_ms() * 0.01 < duration) {
+    while (timer_elapsed_tenths() < duration) {
         parts_compose_shaded(frame->pixels, work_image_a->pixels, work_image_b->pixels, PART3_PIXELS, &rows);
         blur_fade(work_image_a->pixels, PART3_WIDTH, PART3_HEIGHT, (unsigned)fade);
         display_put_frame(frame);

@@ -55,14 +55,11 @@ void part8_run(Image *frame, int fade, int hold, const char *path)
 
     memcpy(frame->pixels, part8_picture->pixels, (size_t)PART8_WIDTH * PART8_HEIGHT);
 
-    for (int n = 0;; n++) {
+    // Fade in, hold (the palette stays as it is), fade out.
+    for (int n = 0; n < 2 * fade + hold; n++) {
         if (n < fade)
             part8_show_levels(+1);
-        else if (n < fade + hold)
-            ;  // hold: the palette stays as it is
-        else if (n >= 2 * fade + hold)
-            break;
-        else
+        else if (n >= fade + hold)
             part8_show_levels(-1);
 
         display_set_palette(&current_palette);
