@@ -31,6 +31,9 @@ static const long music_stop_grace_ms = 2000;
 // Set by the music process's signal handler, read by its play loop.
 static volatile sig_atomic_t music_child_stop_requested = 0;
 
+// The signals the music process takes as "stop"; music_stop sends the first.
+static const int music_stop_signals[] = {SIGUSR1, SIGTERM, SIGINT};
+
 // Blocks SIGCHLD, so the handler cannot reap the music process while its
 // pid is stored or signalled, and with stop_signals also the signals the
 // music process takes as "stop", so a new child keeps them pending until
@@ -40,11 +43,9 @@ static void music_block_signals(bool stop_signals, sigset_t *old)
     sigset_t set;
     sigemptyset(&set);
     sigaddset(&set, SIGCHLD);
-    if (stop_signals) {
-        sigaddset(&set, SIGUSR1);
-        sigaddset(&set, SIGTERM);
-        sigaddset(&set, SIGINT);
-    }
+    if (stop_signals)
+        for (int sig : music_stop_signals)
+            sigaddset(&set, sig);
     sigprocmask(SIG_BLOCK, &set, old);
 }
 
@@ -149,7 +150,6 @@ int music_load(const char *path)
     if (!music_module) {
         printf("MikMod Error\n");
         fflush(stdout);
-        music_playing = 0;
         return -1;
     }
     music_module->extspd = music_extspd;
@@ -164,28 +164,24 @@ int music_load(const char *path)
 [[noreturn]] static void music_child_run(const sigset_t *parent_mask)
 {
     music_child_stop_requested = 0;
-    music_install_handler(SIGUSR1, music_child_on_signal, 0);
-    music_install_handler(SIGTERM, music_child_on_signal, 0);
-    music_install_handler(SIGINT, music_child_on_signal, 0);
+    sigset_t mask = *parent_mask;
+    for (int sig : music_stop_signals) {
+        music_install_handler(sig, music_child_on_signal, 0);
+        sigdelset(&mask, sig);
+    }
     music_install_handler(SIGCHLD, SIG_DFL, 0);  // no children of its own to reap
     // A stop that came during the fork is pending and is taken here.
-    sigset_t mask = *parent_mask;
-    sigdelset(&mask, SIGUSR1);
-    sigdelset(&mask, SIGTERM);
-    sigdelset(&mask, SIGINT);
     sigprocmask(SIG_SETMASK, &mask, nullptr);
 
-    if (sound_enabled == 1 && music_playing == 0 && music_module) {
-        music_playing = 1;
+    // music_start forks only with sound on and no music playing; after a
+    // failed load there is no song and the process ends at once.
+    if (music_module) {
         Player_Start(music_module);
         while (!music_child_stop_requested && Player_Active()) {
             MikMod_Update();
             usleep(500);
         }
-        Player_Stop();
-        Player_Free(music_module);
-        music_module = nullptr;
-        music_playing = 0;
+        music_free_module();
     }
     // The disk writers' data sits in stdio buffers; the library is never
     // shut down here (the parent owns it), so flush and leave without
@@ -319,10 +315,9 @@ void sound_shutdown(void)
 
 int music_load_and_start(const char *path)
 {
-    if (sound_enabled == 1 && music_playing == 0) {
-        if (music_load(path) != 0)
-            return -1;
-    }
+    // music_load itself does nothing with sound off or music playing.
+    if (music_load(path) != 0)
+        return -1;
     music_start();
     return 0;
 }
@@ -332,17 +327,10 @@ void music_on_sigchld(int)
     int saved_errno = errno;
     // Only the music process is reaped here: other children (the archive
     // reader's tar) belong to whoever waits for them.
-    for (;;) {
-        pid_t pid = music_pid;
-        if (pid <= 0)
-            break;
-        pid_t got = waitpid(pid, nullptr, WNOHANG);
-        if (got <= 0)
-            break;
-        if (got == pid) {
-            music_playing = 0;
-            music_pid = 0;  // reaped: the id may now name someone else
-        }
+    const pid_t pid = music_pid;
+    if (pid > 0 && waitpid(pid, nullptr, WNOHANG) == pid) {
+        music_playing = 0;
+        music_pid = 0;  // reaped: the id may now name someone else
     }
     errno = saved_errno;
 }

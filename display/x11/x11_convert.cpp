@@ -42,11 +42,11 @@ void x11_build_lookup(uint32_t lookup[256], const Palette *pal, const X11Channel
     }
 }
 
-// One converter per entry width; pixel size 2 writes each value twice side
-// by side (one 2x wide store) and then copies the finished row below.
-template <typename T>
-static void convert_rows(uint8_t *dst, int bytes_per_line, const Image *frame, int pixel_size,
-                         const uint32_t *lookup)
+// One converter per entry width and per mapping of index to pixel value;
+// pixel size 2 writes each value twice side by side (one 2x wide store) and
+// then copies the finished row below.
+template <typename T, typename Map>
+static void convert_rows(uint8_t *dst, int bytes_per_line, const Image *frame, int pixel_size, Map map)
 {
     const int w = frame->width, h = frame->height;
     const uint8_t *src = frame->pixels;
@@ -55,10 +55,10 @@ static void convert_rows(uint8_t *dst, int bytes_per_line, const Image *frame, i
         T *out = (T *)row;
         if (pixel_size == 1) {
             for (int x = 0; x < w; x++)
-                out[x] = (T)lookup[src[x]];
+                out[x] = (T)map(src[x]);
         } else {
             for (int x = 0; x < w; x++) {
-                const T v = (T)lookup[src[x]];
+                const T v = (T)map(src[x]);
                 out[2 * x] = v;
                 out[2 * x + 1] = v;
             }
@@ -70,29 +70,19 @@ static void convert_rows(uint8_t *dst, int bytes_per_line, const Image *frame, i
 void x11_convert_frame(uint8_t *dst, int bytes_per_line, const Image *frame, int pixel_size,
                        int bytes_per_pixel, const uint32_t *lookup)
 {
-    const int w = frame->width, h = frame->height;
     if (!lookup) {
-        if (pixel_size == 1 && bytes_per_line == w) {
-            memcpy(dst, frame->pixels, (size_t)w * h);  // one block copy
+        if (pixel_size == 1 && bytes_per_line == frame->width) {
+            memcpy(dst, frame->pixels, (size_t)frame->width * frame->height);  // one block copy
             return;
         }
-        const uint8_t *src = frame->pixels;
-        for (int y = 0; y < h; y++, src += w) {
-            uint8_t *row = dst + (size_t)y * pixel_size * bytes_per_line;
-            if (pixel_size == 1) {
-                memcpy(row, src, (size_t)w);
-                continue;
-            }
-            for (int x = 0; x < w; x++)
-                row[2 * x] = row[2 * x + 1] = src[x];
-            memcpy(row + bytes_per_line, row, (size_t)w * 2);
-        }
+        convert_rows<uint8_t>(dst, bytes_per_line, frame, pixel_size, [](uint8_t index) { return index; });
         return;
     }
+    const auto via_lookup = [lookup](uint8_t index) { return lookup[index]; };
     if (bytes_per_pixel == 1)
-        convert_rows<uint8_t>(dst, bytes_per_line, frame, pixel_size, lookup);
+        convert_rows<uint8_t>(dst, bytes_per_line, frame, pixel_size, via_lookup);
     else if (bytes_per_pixel == 2)
-        convert_rows<uint16_t>(dst, bytes_per_line, frame, pixel_size, lookup);
+        convert_rows<uint16_t>(dst, bytes_per_line, frame, pixel_size, via_lookup);
     else
-        convert_rows<uint32_t>(dst, bytes_per_line, frame, pixel_size, lookup);
+        convert_rows<uint32_t>(dst, bytes_per_line, frame, pixel_size, via_lookup);
 }
