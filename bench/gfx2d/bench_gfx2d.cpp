@@ -59,10 +59,6 @@ void BM_blit_add_saturate_spots(benchmark::State &state)
 }
 BENCHMARK(BM_blit_add_saturate_spots);
 
-}  // namespace
-
-namespace {
-
 // The show's part 7 load: a 256 x 256 texture over a 9 x 7 grid of quads covering
 // the screen (63 quads).
 void BM_poly_fill_textured_screen(benchmark::State &state)

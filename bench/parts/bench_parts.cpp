@@ -73,6 +73,13 @@ BenchData &bench_data()
     return data;
 }
 
+// Every title strip of part 2 at one light level.
+void set_strip_levels(int level)
+{
+    for (TitleStrip *s = part2_strips; s->dest_x > 0; s++)
+        s->level = level;
+}
+
 // Frames shown by one run of a part of d tenths at period ms.
 int frames_of(int tenths, int period_ms)
 {
@@ -92,8 +99,7 @@ void BM_Part2Frames(benchmark::State &state)
 {
     BenchData &d = bench_data();
     for (auto _ : state) {
-        for (TitleStrip *s = part2_strips; s->dest_x > 0; s++)
-            s->level = 0;
+        set_strip_levels(0);
         part2_run(d.frame, 245);
     }
     state.SetItemsProcessed(state.iterations() * frames_of(245, 60));
@@ -163,12 +169,10 @@ void BM_Part2Strips(benchmark::State &state)
 {
     BenchData &d = bench_data();
     // Seven strips at full light, as in the busiest stretch of the part.
-    for (TitleStrip *s = part2_strips; s->dest_x > 0; s++)
-        s->level = 5;
+    set_strip_levels(5);
     for (auto _ : state)
         part2_update_strips(d.frame, 50);
-    for (TitleStrip *s = part2_strips; s->dest_x > 0; s++)
-        s->level = 0;
+    set_strip_levels(0);
 }
 BENCHMARK(BM_Part2Strips)->Unit(benchmark::kMicrosecond);
 

@@ -3,6 +3,7 @@
 // rectangles and offsets anywhere in the 32-bit range, and a check that the
 // scaled blit writes only inside its clipped destination rectangle.
 #include "gfx2d.h"
+#include "../gfx2d/fuzz_input.h"
 
 #include <cmath>
 #include <cstdint>
@@ -11,34 +12,18 @@
 
 namespace {
 
-struct Reader {
-    const uint8_t *data;
-    size_t size;
-    uint8_t byte()
-    {
-        if (!size)
-            return 0;
-        size--;
-        return *data++;
+// Mostly small values near the pictures, sometimes anything.
+int32_t coord(FuzzInput &in)
+{
+    const uint8_t kind = in.u8();
+    if (kind < 200)
+        return (int32_t)(int8_t)in.u8();
+    if (kind < 240) {
+        const int high = in.u8();
+        return (int32_t)(int16_t)(high << 8 | in.u8());
     }
-    int32_t word()
-    {
-        uint32_t v = 0;
-        for (int i = 0; i < 4; i++)
-            v = v << 8 | byte();
-        return (int32_t)v;
-    }
-    // Mostly small values near the pictures, sometimes anything.
-    int32_t coord()
-    {
-        const uint8_t kind = byte();
-        if (kind < 200)
-            return (int32_t)(int8_t)byte();
-        if (kind < 240)
-            return (int32_t)(int16_t)(byte() << 8 | byte());
-        return word();
-    }
-};
+    return (int32_t)in.u32();
+}
 
 Image *make(int w, int h, uint8_t seed)
 {
@@ -61,15 +46,15 @@ void release(Image *img)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    Reader in{data, size};
-    const int dw0 = in.byte() % 41, dh0 = in.byte() % 41, sw0 = in.byte() % 41, sh0 = in.byte() % 41;
+    FuzzInput in{data, size};
+    const int dw0 = in.u8() % 41, dh0 = in.u8() % 41, sw0 = in.u8() % 41, sh0 = in.u8() % 41;
     Image *dst = make(dw0, dh0, 1), *src = make(sw0, sh0, 2);
-    const uint8_t op = in.byte() % 6;
+    const uint8_t op = in.u8() % 6;
     switch (op) {
     case 0: {
-        const int dx = in.coord(), dy = in.coord(), dw = in.coord(), dh = in.coord();
-        const int sx = in.coord(), sy = in.coord(), sw = in.coord(), sh = in.coord();
-        const int key = in.byte(), use_key = in.byte() & 1;
+        const int dx = coord(in), dy = coord(in), dw = coord(in), dh = coord(in);
+        const int sx = coord(in), sy = coord(in), sw = coord(in), sh = coord(in);
+        const int key = in.u8(), use_key = in.u8() & 1;
         uint8_t *before = (uint8_t *)malloc((size_t)dw0 * dh0 + 1);
         memcpy(before, dst->pixels, (size_t)dw0 * dh0);
         blit_scaled(dst, dx, dy, dw, dh, src, sx, sy, sw, sh, key, use_key);
@@ -85,23 +70,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         break;
     }
     case 1: {
-        const int x = in.coord(), y = in.coord();
+        const int x = coord(in), y = coord(in);
         float scale, angle;
-        int32_t a = in.word(), b = in.word();
+        int32_t a = (int32_t)in.u32(), b = (int32_t)in.u32();
         memcpy(&scale, &a, 4);
         memcpy(&angle, &b, 4);
-        if (in.byte() & 1) {  // mostly sensible values
+        if (in.u8() & 1) {  // mostly sensible values
             scale = (float)(a % 4000) / 1000.0f;
             angle = (float)(b % 7000) / 1000.0f;
         }
-        blit_rotate_scale(dst, src, x, y, scale, angle, in.byte(), in.byte() & 1);
+        blit_rotate_scale(dst, src, x, y, scale, angle, in.u8(), in.u8() & 1);
         break;
     }
     case 2:
-        image_roll_horizontal(dst, (unsigned)in.word());
+        image_roll_horizontal(dst, in.u32());
         break;
     case 3:
-        image_roll_vertical(dst, (unsigned)in.word());
+        image_roll_vertical(dst, in.u32());
         break;
     case 4:
         image_flip_vertical(dst);
@@ -110,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     default: {
         Palette a, b;
         for (int i = 0; i < 768; i++) {
-            a.rgb[i] = in.byte();
+            a.rgb[i] = in.u8();
             b.rgb[i] = (uint8_t)(i * 31);
         }
         image_remap_palette(dst, &a, &b);

@@ -28,31 +28,6 @@
 
 namespace {
 
-struct Driver {
-    int number = 0;
-    std::string name;
-};
-
-// The library's number and name of a driver, looked up in a child process
-// so the test process itself never registers anything.
-Driver driver_lookup(const char *alias)
-{
-    TempDir dir;
-    ScenarioResult r = scenario_run(dir.path, "", [alias] {
-        MikMod_RegisterAllDrivers();
-        int number = MikMod_DriverFromAlias(alias);
-        scenario_fact("number", number);
-        MDRIVER *driver = MikMod_DriverByOrdinal(number);
-        scenario_fact_text("name", driver ? driver->Name : "");
-    });
-    Driver d;
-    d.number = (int)r.fact("number");
-    auto it = r.facts.find("name");
-    if (it != r.facts.end())
-        d.name = it->second;
-    return d;
-}
-
 std::string answers(int mode, const Driver &driver, int frequency)
 {
     return std::to_string(mode) + "\n" + std::to_string(driver.number) + "\n" + std::to_string(frequency) + "\n";

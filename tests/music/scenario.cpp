@@ -1,5 +1,8 @@
 // scenario.cpp: the child-process runner of the music tests.
 #include "scenario.h"
+#include "sound_files.h"
+
+#include <mikmod.h>
 
 #include <cerrno>
 #include <csignal>
@@ -9,7 +12,6 @@
 #include <ctime>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -68,14 +70,6 @@ void scenario_fact_text(const char *key, const std::string &value)
         fprintf(scenario_facts, "%s %s\n", key, value.c_str());
         fflush(scenario_facts);
     }
-}
-
-static std::string read_whole(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 ScenarioResult scenario_run(const std::string &dir, const std::string &answers,
@@ -141,8 +135,8 @@ ScenarioResult scenario_run(const std::string &dir, const std::string &answers,
     if (!result.group_gone)
         kill(-pid, SIGKILL);
 
-    result.out = read_whole(dir + "/out.txt");
-    std::istringstream facts(read_whole(dir + "/facts.txt"));
+    result.out = file_bytes(dir + "/out.txt");
+    std::istringstream facts(file_bytes(dir + "/facts.txt"));
     std::string line;
     while (std::getline(facts, line)) {
         size_t space = line.find(' ');
@@ -150,6 +144,24 @@ ScenarioResult scenario_run(const std::string &dir, const std::string &answers,
             result.facts[line.substr(0, space)] = line.substr(space + 1);
     }
     return result;
+}
+
+Driver driver_lookup(const char *alias)
+{
+    TempDir dir;
+    ScenarioResult r = scenario_run(dir.path, "", [alias] {
+        MikMod_RegisterAllDrivers();
+        int number = MikMod_DriverFromAlias(alias);
+        scenario_fact("number", number);
+        MDRIVER *driver = MikMod_DriverByOrdinal(number);
+        scenario_fact_text("name", driver ? driver->Name : "");
+    });
+    Driver d;
+    d.number = (int)r.fact("number");
+    auto it = r.facts.find("name");
+    if (it != r.facts.end())
+        d.name = it->second;
+    return d;
 }
 
 int scenario_max_line_repeats(const std::string &text)

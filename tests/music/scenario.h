@@ -42,6 +42,15 @@ void scenario_fact_text(const char *key, const std::string &value);
 long scenario_now_ms(void);
 void scenario_sleep_ms(long ms);
 
+// The library's number and name of a sound driver, looked up in a
+// scenario so the test process itself never registers anything; number 0
+// when the library has no such driver.
+struct Driver {
+    int number = 0;
+    std::string name;
+};
+Driver driver_lookup(const char *alias);
+
 // Every line of text (split at '\n'), and how often the most frequent
 // non-empty line occurs.
 int scenario_max_line_repeats(const std::string &text);
