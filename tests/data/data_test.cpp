@@ -3,6 +3,7 @@
 // share one palette, the light maps and pages are grey ramps, the strip
 // text stays inside its rectangles, and the two objects are well-formed,
 // closed, wound the way the loader expects and within the engine's room.
+#include "common.h" // the parts' shared records: the tunnel's strip table
 #include "engine3d.h"
 #include "skarn.h"
 
@@ -24,6 +25,11 @@ std::string data_path(const char *rel)
     return std::string(SKARN_DATA_DIR) + "/" + rel;
 }
 
+bool entry_black(const Palette &p, int index)
+{
+    return p.rgb[3 * index] == 0 && p.rgb[3 * index + 1] == 0 && p.rgb[3 * index + 2] == 0;
+}
+
 // A loaded picture with its palette; freed by the destructor.
 struct Picture {
     Image *img = nullptr;
@@ -34,16 +40,13 @@ struct Picture {
     }
     ~Picture() { image_destroy(&img); }
     int at(int x, int y) const { return img->pixels[y * img->width + x]; }
-    bool black(int index) const
-    {
-        return pal.rgb[3 * index] == 0 && pal.rgb[3 * index + 1] == 0 && pal.rgb[3 * index + 2] == 0;
-    }
+    bool black(int index) const { return entry_black(pal, index); }
 };
 
 bool palette_has_black(const Palette &p)
 {
     for (int i = 0; i < 256; i++)
-        if (p.rgb[3 * i] == 0 && p.rgb[3 * i + 1] == 0 && p.rgb[3 * i + 2] == 0)
+        if (entry_black(p, i))
             return true;
     return false;
 }
@@ -226,14 +229,12 @@ TEST(DataPictures, TextPagesAreBrightnessIndices)
 
 TEST(DataPictures, StripTextStaysInsideItsRectangles)
 {
-    // The strip rectangles of the tunnel part: left, top, right, bottom.
-    static const int rects[23][4] = {
-        {0, 6, 120, 30},    {0, 32, 87, 54},    {0, 54, 173, 79},   {0, 79, 108, 103},  {0, 106, 94, 128},
-        {0, 130, 105, 151}, {0, 151, 82, 176},  {0, 177, 177, 202}, {0, 205, 135, 229}, {0, 231, 120, 251},
-        {0, 251, 84, 276},  {0, 276, 44, 302},  {0, 305, 64, 326},  {0, 326, 186, 351}, {0, 354, 150, 376},
-        {0, 378, 105, 400}, {0, 400, 99, 425},  {0, 428, 70, 450},  {0, 453, 150, 474}, {0, 474, 209, 499},
-        {0, 499, 70, 524},  {0, 527, 147, 550}, {0, 552, 88, 575},
-    };
+    // The strip rectangles the tunnel part cuts from the picture.
+    const TitleStrip *rects = part2_strips;
+    int strips = 0;
+    while (rects[strips].dest_x > 0)
+        strips++;
+    ASSERT_EQ(strips, 23);
     Picture p("grafika/grp.pcx");
     ASSERT_GE(p.img->width, 209);
     ASSERT_GE(p.img->height, 575);
@@ -248,7 +249,7 @@ TEST(DataPictures, StripTextStaysInsideItsRectangles)
             ASSERT_EQ(p.pal.rgb[3 * c], p.pal.rgb[3 * c + 2]) << x << "," << y;
             int in = -1;
             for (int r = 0; r < 23; r++)
-                if (x >= rects[r][0] && x < rects[r][2] && y >= rects[r][1] && y < rects[r][3])
+                if (x >= rects[r].src_x0 && x < rects[r].src_x1 && y >= rects[r].src_y0 && y < rects[r].src_y1)
                     in = r;
             ASSERT_GE(in, 0) << "ink outside every strip at " << x << "," << y;
             top[in] = std::min(top[in], y);

@@ -175,31 +175,41 @@ bool xm_read(const std::vector<uint8_t> &bytes, ReadModule *m, std::string *erro
     return true;
 }
 
-std::vector<double> xm_order_times(const ReadModule &m, int *jumps)
+std::vector<PlayedRow> xm_played_rows(const ReadModule &m)
 {
-    std::vector<double> times;
-    *jumps = 0;
+    std::vector<PlayedRow> rows;
     double t = 0;
     int speed = m.speed, bpm = m.bpm;
     for (int order : m.orders) {
-        times.push_back(t);
         const ReadPattern &p = m.patterns[size_t(order)];
         for (int r = 0; r < p.rows; r++) {
-            for (int ch = 0; ch < m.channels; ch++) {
-                const ReadCell &cell = p.cells[size_t(r) * size_t(m.channels) + size_t(ch)];
-                if (cell.effect == 0x0f && cell.param > 0) {
-                    if (cell.param < 32)
-                        speed = cell.param;
-                    else
-                        bpm = cell.param;
-                }
-                if (cell.effect == 0x0b || cell.effect == 0x0d)
-                    (*jumps)++;
-            }
+            const ReadCell *cells = &p.cells[size_t(r) * size_t(m.channels)];
+            for (int ch = 0; ch < m.channels; ch++)
+                if (cells[ch].effect == 0x0f && cells[ch].param > 0)
+                    (cells[ch].param < 32 ? speed : bpm) = cells[ch].param;
+            rows.push_back({cells, t});
             t += speed * 2.5 / bpm;
         }
     }
-    times.push_back(t);
+    rows.push_back({nullptr, t});
+    return rows;
+}
+
+std::vector<double> xm_order_times(const ReadModule &m, int *jumps)
+{
+    const std::vector<PlayedRow> rows = xm_played_rows(m);
+    std::vector<double> times;
+    *jumps = 0;
+    size_t at = 0;
+    for (int order : m.orders) {
+        times.push_back(rows[at].time);
+        const ReadPattern &p = m.patterns[size_t(order)];
+        for (const ReadCell &cell : p.cells)
+            if (cell.effect == 0x0b || cell.effect == 0x0d)
+                (*jumps)++;
+        at += size_t(p.rows);
+    }
+    times.push_back(rows.back().time);
     return times;
 }
 

@@ -46,9 +46,21 @@ struct ReadModule {
 // Parses the bytes; on a malformed file returns false with *error set.
 bool xm_read(const std::vector<uint8_t> &bytes, ReadModule *module, std::string *error);
 
-// Seconds from the start of each order-list entry when the song is played
-// through once with the tempo effects it carries; the extra last entry is
-// the song's end. Jumps and breaks (B, D effects) are reported in *jumps.
+// One row as the song plays it: its cells (channels of them) and the
+// second it starts; the extra last row has no cells and marks the end.
+struct PlayedRow {
+    const ReadCell *cells;
+    double time;
+};
+
+// Every row in playing order when the song is played through once with the
+// tempo effects it carries (F: below 32 speed, else beats per minute; a row
+// lasts speed x 2.5 / bpm seconds, with its own tempo effect applied).
+std::vector<PlayedRow> xm_played_rows(const ReadModule &module);
+
+// Seconds from the start of each order-list entry, the same walk as
+// xm_played_rows; the extra last entry is the song's end. Jumps and breaks
+// (B, D effects) are reported in *jumps.
 std::vector<double> xm_order_times(const ReadModule &module, int *jumps);
 
 std::vector<uint8_t> read_whole_file(const std::string &path);

@@ -29,31 +29,7 @@ const ReadModule &module()
 }
 
 // Every row of the song in playing order, with the time it starts.
-struct Row {
-    const ReadCell *cells;
-    double time;
-};
-
-std::vector<Row> song_rows()
-{
-    const ReadModule &m = module();
-    std::vector<Row> rows;
-    double t = 0;
-    int speed = m.speed, bpm = m.bpm;
-    for (int o : m.orders) {
-        const ReadPattern &p = m.patterns[size_t(o)];
-        for (int r = 0; r < p.rows; r++) {
-            const ReadCell *cells = &p.cells[size_t(r) * size_t(m.channels)];
-            for (int c = 0; c < m.channels; c++)
-                if (cells[c].effect == 0x0f)
-                    (cells[c].param < 32 ? speed : bpm) = cells[c].param;
-            rows.push_back({cells, t});
-            t += speed * 2.5 / bpm;
-        }
-    }
-    rows.push_back({nullptr, t});
-    return rows;
-}
+std::vector<PlayedRow> song_rows() { return xm_played_rows(module()); }
 
 int section_start_row(int section)
 {
@@ -63,7 +39,7 @@ int section_start_row(int section)
     return row;
 }
 
-int note_ons(const std::vector<Row> &rows, int channel, int from, int to)
+int note_ons(const std::vector<PlayedRow> &rows, int channel, int from, int to)
 {
     int n = 0;
     for (int r = from; r < to; r++)
@@ -120,7 +96,7 @@ TEST(XmSong, PlaysOnceWithoutJumps)
 
 TEST(XmSong, SectionsBeginWhenThePartsChange)
 {
-    std::vector<Row> rows = song_rows();
+    std::vector<PlayedRow> rows = song_rows();
     int total = 0;
     for (const SongSection &s : song_sections)
         total += s.rows;
@@ -144,7 +120,7 @@ TEST(XmSong, SectionsBeginWhenThePartsChange)
 
 TEST(XmSong, SectionsAreArrangedDifferently)
 {
-    std::vector<Row> rows = song_rows();
+    std::vector<PlayedRow> rows = song_rows();
     // Note-ons per bar over a section's first (at most) eight bars.
     auto per_bar = [&](int section, int channel) {
         int from = section_start_row(section);
@@ -168,7 +144,7 @@ TEST(XmSong, SectionsAreArrangedDifferently)
 
 TEST(XmSong, EndsWithAFadeToSilence)
 {
-    std::vector<Row> rows = song_rows();
+    std::vector<PlayedRow> rows = song_rows();
     int close = section_start_row(song_section_count - 1);
     int last_level = 64, silent_from = -1, previous = 64;
     for (int r = close; r + 1 < int(rows.size()); r++) {

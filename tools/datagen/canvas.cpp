@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdarg>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -51,26 +52,15 @@ void canvas_blend(Canvas *c, int x, int y, const float rgb[3], float alpha)
 
 void canvas_blend_mask(Canvas *c, const Mask *m, int x, int y, const float rgb[3], float opacity)
 {
-    for (int my = 0; my < m->height; my++)
-        for (int mx = 0; mx < m->width; mx++) {
-            const float a = m->cover[my * m->width + mx] * opacity;
-            if (a > 0.0f)
-                canvas_blend(c, x + mx, y + my, rgb, a);
-        }
+    canvas_paint(c, m, x, y, [&](int, int, float *out) { std::copy(rgb, rgb + 3, out); }, opacity);
 }
 
-void canvas_add_mask(Canvas *c, const Mask *m, int x, int y, const float rgb[3], float opacity)
+void canvas_outline(Canvas *c, const Mask *m, int radius, float opacity)
 {
-    for (int my = 0; my < m->height; my++)
-        for (int mx = 0; mx < m->width; mx++) {
-            const int cx = x + mx, cy = y + my;
-            const float a = m->cover[my * m->width + mx] * opacity;
-            if (a <= 0.0f || cx < 0 || cy < 0 || cx >= c->width || cy >= c->height)
-                continue;
-            float *p = c->rgb + 3 * ((size_t)cy * c->width + cx);
-            for (int k = 0; k < 3; k++)
-                p[k] = std::min(255.0f, p[k] + rgb[k] * a);
-        }
+    static const float black[3] = {0, 0, 0};
+    Mask *outline = mask_grow(m, radius);
+    canvas_blend_mask(c, outline, 0, 0, black, opacity);
+    mask_free(outline);
 }
 
 // ---------------------------------------------------------------- masks
@@ -127,7 +117,7 @@ void mask_blur(Mask *m, int radius)
     }
 }
 
-static void mask_max(Mask *m, int x, int y, float a)
+void mask_max(Mask *m, int x, int y, float a)
 {
     if (x < 0 || y < 0 || x >= m->width || y >= m->height)
         return;
@@ -207,11 +197,12 @@ void palette_put_ramp(Palette *pal, int base, int count, const Ramp *r)
     }
 }
 
-void palette_five_ramps(Palette *pal, const Ramp ramps[5])
+void palette_even_ramps(Palette *pal, const Ramp *ramps, int count)
 {
+    const int each = 255 / count;
     memset(pal->rgb, 0, sizeof pal->rgb);
-    for (int r = 0; r < 5; r++)
-        palette_put_ramp(pal, 1 + 51 * r, 51, &ramps[r]);
+    for (int r = 0; r < count; r++)
+        palette_put_ramp(pal, 1 + each * r, each, &ramps[r]);
 }
 
 void palette_make_grey(Palette *pal)
@@ -293,18 +284,21 @@ float smoothstep(float e0, float e1, float x)
 
 // ---------------------------------------------------------------- output
 
-void datagen_fail(const char *what)
+void datagen_fail(const char *format, ...)
 {
-    fprintf(stderr, "datagen: %s\n", what);
+    va_list args;
+    va_start(args, format);
+    fprintf(stderr, "datagen: ");
+    vfprintf(stderr, format, args);
+    fprintf(stderr, "\n");
+    va_end(args);
     exit(1);
 }
 
 void datagen_save(const char *path, const Image *img, const Palette *pal)
 {
-    if (pcx_save(path, img, pal) != 5) {
-        fprintf(stderr, "datagen: cannot write %s\n", path);
-        exit(1);
-    }
+    if (pcx_save(path, img, pal) != 5)
+        datagen_fail("cannot write %s", path);
 }
 
 void datagen_save_canvas(const char *path, const Canvas *c, const Palette *pal)

@@ -37,8 +37,9 @@ void canvas_blend_mask(Canvas *c, const Mask *m, int x, int y, const float rgb[3
 // Blends a colour computed per canvas pixel wherever the mask covers.
 void canvas_paint(Canvas *c, const Mask *m, int x, int y, const std::function<void(int, int, float *)> &colour,
                   float opacity);
-// Adds rgb x coverage (light), clamped at 255.
-void canvas_add_mask(Canvas *c, const Mask *m, int x, int y, const float rgb[3], float opacity);
+// Darkens towards black under m grown by radius (mask_grow): the outline
+// that keeps lettering readable over a busy background.
+void canvas_outline(Canvas *c, const Mask *m, int radius, float opacity);
 
 Mask *mask_create(int width, int height);
 void mask_free(Mask *m);
@@ -47,6 +48,9 @@ void mask_blur(Mask *m, int radius);
 // A new mask: m grown by about radius pixels (blurred and sharpened again),
 // for outlines and shadows.
 Mask *mask_grow(const Mask *m, int radius);
+// Raises the coverage of pixel (x, y) to a (clamped to 0..1) where it is
+// lower; pixels outside are ignored. Shapes and text draw through it.
+void mask_max(Mask *m, int x, int y, float a);
 // Antialiased filled shapes drawn into a mask (coverage is the maximum).
 void mask_disc(Mask *m, float cx, float cy, float r);
 void mask_ring(Mask *m, float cx, float cy, float r_in, float r_out);
@@ -66,9 +70,10 @@ void ramp_colour(const Ramp *r, float t, float out[3]);
 // Fills count entries from base with the ramp at t = (i + 1) / count, so no
 // ramp repeats black (entry 0 of a palette is black where the caller says so).
 void palette_put_ramp(Palette *pal, int base, int count, const Ramp *r);
-// Black at entry 0, then five ramps of 51 entries: the palette form of the
-// colourful pictures.
-void palette_five_ramps(Palette *pal, const Ramp ramps[5]);
+// Black at entry 0, then count ramps sharing the other entries evenly
+// (255 / count each: 51 for five ramps, 85 for three): the palette form of
+// the colourful pictures.
+void palette_even_ramps(Palette *pal, const Ramp *ramps, int count);
 // Entry i = (i, i, i): the grey ramp of the light maps and text pages.
 void palette_make_grey(Palette *pal);
 
@@ -92,11 +97,17 @@ struct TextExtent {
 TextExtent font_measure(FontFace face, int px, const char *text);
 // Draws antialiased coverage into m with the pen at x and the baseline at y.
 void font_draw(Mask *m, FontFace face, int px, int x, int y, const char *text);
+// Width a line takes from where the pen starts: to the ink's right edge,
+// and further when ink reaches left of the pen. What must fit a column.
+int font_ink_width(const TextExtent &e);
 // Draws the line centred across the mask (by its ink); returns its extent.
 TextExtent font_draw_centred(Mask *m, FontFace face, int px, int y, const char *text);
 // The largest pixel size from max_px down to min_px at which the text's
 // advance fits width; 0 when none does.
 int font_fit(FontFace face, const char *text, int width, int min_px, int max_px);
+// The smallest font_fit of n lines: a size at which every line fits; 0 when
+// one of them fits at no size.
+int font_fit_lines(FontFace face, const char *const *lines, int n, int width, int min_px, int max_px);
 // Cap height (ink height of "H") at a pixel size.
 int font_cap_height(FontFace face, int px);
 
@@ -130,7 +141,8 @@ float smoothstep(float e0, float e1, float x);
 // Writes path (relative to the data folder) with pcx_save; exits on failure.
 void datagen_save(const char *path, const Image *img, const Palette *pal);
 void datagen_save_canvas(const char *path, const Canvas *c, const Palette *pal);
-[[noreturn]] void datagen_fail(const char *what);
+// Prints "datagen: " and the formatted message, then exits with status 1.
+[[noreturn]] void datagen_fail(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
 // The generators, one per part of the show (and the objects).
 void gen_part1_titles(void);
@@ -141,6 +153,3 @@ void gen_part6_pictures(void);
 void gen_part7_pages(void);
 void gen_part8_closing(void);
 void gen_objects(void);
-
-// The strip rectangles of grp.pcx: left, top, right, bottom (exclusive).
-extern const int grp_strip_rects[23][4];

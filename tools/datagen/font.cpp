@@ -22,10 +22,8 @@ void font_open(void)
     if (FT_Init_FreeType(&font_library))
         datagen_fail("cannot start FreeType");
     for (int i = 0; i < 3; i++)
-        if (FT_New_Face(font_library, font_paths[i], 0, &font_faces[i])) {
-            fprintf(stderr, "datagen: cannot open font %s (package fonts-dejavu-core)\n", font_paths[i]);
-            exit(1);
-        }
+        if (FT_New_Face(font_library, font_paths[i], 0, &font_faces[i]))
+            datagen_fail("cannot open font %s (package fonts-dejavu-core)", font_paths[i]);
 }
 
 void font_close(void)
@@ -83,14 +81,15 @@ void font_draw(Mask *m, FontFace face, int px, int x, int y, const char *text)
     font_walk(face, px, text, [&](FT_GlyphSlot g, int pen) {
         const FT_Bitmap &b = g->bitmap;
         for (unsigned r = 0; r < b.rows; r++)
-            for (unsigned c = 0; c < b.width; c++) {
-                const int mx = x + pen + g->bitmap_left + (int)c, my = y - g->bitmap_top + (int)r;
-                if (mx < 0 || my < 0 || mx >= m->width || my >= m->height)
-                    continue;
-                float &p = m->cover[my * m->width + mx];
-                p = std::max(p, b.buffer[r * b.pitch + c] / 255.0f);
-            }
+            for (unsigned c = 0; c < b.width; c++)
+                mask_max(m, x + pen + g->bitmap_left + (int)c, y - g->bitmap_top + (int)r,
+                         b.buffer[r * b.pitch + c] / 255.0f);
     });
+}
+
+int font_ink_width(const TextExtent &e)
+{
+    return e.ink_right - std::min(e.ink_left, 0);
 }
 
 TextExtent font_draw_centred(Mask *m, FontFace face, int px, int y, const char *text)
@@ -102,12 +101,18 @@ TextExtent font_draw_centred(Mask *m, FontFace face, int px, int y, const char *
 
 int font_fit(FontFace face, const char *text, int width, int min_px, int max_px)
 {
-    for (int px = max_px; px >= min_px; px--) {
-        const TextExtent e = font_measure(face, px, text);
-        if (e.ink_right - std::min(e.ink_left, 0) <= width)
+    for (int px = max_px; px >= min_px; px--)
+        if (font_ink_width(font_measure(face, px, text)) <= width)
             return px;
-    }
     return 0;
+}
+
+int font_fit_lines(FontFace face, const char *const *lines, int n, int width, int min_px, int max_px)
+{
+    int px = max_px;
+    for (int i = 0; i < n; i++)
+        px = std::min(px, font_fit(face, lines[i], width, min_px, max_px));
+    return px;
 }
 
 int font_cap_height(FontFace face, int px)

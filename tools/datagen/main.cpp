@@ -11,10 +11,8 @@
 
 static void datagen_make_dir(const char *path)
 {
-    if (mkdir(path, 0777) != 0 && errno != EEXIST) {
-        fprintf(stderr, "datagen: cannot make folder %s: %s\n", path, strerror(errno));
-        exit(1);
-    }
+    if (mkdir(path, 0777) != 0 && errno != EEXIST)
+        datagen_fail("cannot make folder %s: %s", path, strerror(errno));
 }
 
 int main(int argc, char **argv)
@@ -24,10 +22,8 @@ int main(int argc, char **argv)
         return 2;
     }
     datagen_make_dir(argv[1]);
-    if (chdir(argv[1]) != 0) {
-        fprintf(stderr, "datagen: cannot enter %s: %s\n", argv[1], strerror(errno));
-        return 1;
-    }
+    if (chdir(argv[1]) != 0)
+        datagen_fail("cannot enter %s: %s", argv[1], strerror(errno));
     for (const char *dir : {"grafika", "grafika/1", "grafika/2", "grafika/3", "grafika/4", "grafika/5", "3d",
                             "3d/bb"})
         datagen_make_dir(dir);

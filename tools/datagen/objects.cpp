@@ -68,10 +68,8 @@ static void mesh_write(const Mesh *m, const char *path, const char *about, const
                        int material_count)
 {
     FILE *f = fopen(path, "w");
-    if (!f) {
-        fprintf(stderr, "datagen: cannot write %s\n", path);
-        exit(1);
-    }
+    if (!f)
+        datagen_fail("cannot write %s", path);
     fprintf(f, "%s\n\nMATERIALS\n%d\n", about, material_count);
     for (int i = 0; i < material_count; i++)
         fprintf(f, "%s\n", materials[i]);
@@ -82,10 +80,8 @@ static void mesh_write(const Mesh *m, const char *path, const char *about, const
     for (const MeshTriangle &t : m->tris)
         fprintf(f, "%d %d %d 0 0 0 %.4f %.4f %.4f %.4f %.4f %.4f %d\n", t.v[2], t.v[1], t.v[0], t.uv[2][0],
                 t.uv[2][1], t.uv[1][0], t.uv[1][1], t.uv[0][0], t.uv[0][1], t.material);
-    if (fclose(f) != 0) {
-        fprintf(stderr, "datagen: cannot write %s\n", path);
-        exit(1);
-    }
+    if (fclose(f) != 0)
+        datagen_fail("cannot write %s", path);
 }
 
 // Object A: a (2,3) torus knot, a tube of 6 sides along 48 steps of the

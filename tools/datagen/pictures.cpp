@@ -79,9 +79,9 @@ static void balls_news(const Palette *pal)
 {
     const Ramp *paper = &balls_ramps[0];
     Canvas *c = canvas_create(320, 240);
-    for (int y = 0; y < 240; y++)
-        for (int x = 0; x < 320; x++)
-            ramp_colour(paper, 0.9f + 0.05f * noise_periodic(x / 9.0f, y / 9.0f, 64, 64, 5), c->rgb + 3 * (y * 320 + x));
+    canvas_shade(c, [&](int x, int y, float *out) {
+        ramp_colour(paper, 0.9f + 0.05f * noise_periodic(x / 9.0f, y / 9.0f, 64, 64, 5), out);
+    });
     float ink[3], mid[3];
     ramp_colour(paper, 0.12f, ink);
     ramp_colour(paper, 0.55f, mid);
@@ -188,9 +188,7 @@ static void balls_raised(const Palette *pal)
 void gen_part4_pictures(void)
 {
     Palette pal;
-    memset(pal.rgb, 0, sizeof pal.rgb);
-    for (int r = 0; r < 3; r++)
-        palette_put_ramp(&pal, 1 + 85 * r, 85, &balls_ramps[r]);
+    palette_even_ramps(&pal, balls_ramps, 3);
     balls_news(&pal);
     balls_dug(&pal);
     balls_raised(&pal);
@@ -233,7 +231,7 @@ void gen_part5_pictures(void)
     });
 
     Palette pal;
-    palette_five_ramps(&pal, plasma_ramps);
+    palette_even_ramps(&pal, plasma_ramps, 5);
     Canvas *c = canvas_create(320, 240);
     banded_picture(c, plasma_ramps, 0.08f, [](float x, float y) {
         return 10.0f + 0.9f * (sinf(x / 37.0f) + sinf(y / 29.0f) + sinf((x + y) / 53.0f) +
@@ -297,7 +295,7 @@ void gen_part6_pictures(void)
     });
 
     Palette pal;
-    palette_five_ramps(&pal, bb_ramps);
+    palette_even_ramps(&pal, bb_ramps, 5);
     Canvas *c = canvas_create(320, 240);
     banded_picture(c, bb_ramps, 0.1f, [](float x, float y) {
         return 20.0f + x / 45.0f + 1.4f * sinf(y / 23.0f + x / 71.0f) +
@@ -336,28 +334,18 @@ void gen_part6_pictures(void)
 static void pages_write(const char *path, const char *const *lines, int n)
 {
     Mask *m = mask_create(320, 240);
-    int px = 60;
-    for (int i = 0; i < n; i++)
-        px = std::min(px, font_fit(font_bold, lines[i], 296, 30, 60));
+    const int px = font_fit_lines(font_bold, lines, n, 296, 30, 60);
     if (!px)
         datagen_fail("page text does not fit");
     const int cap = font_cap_height(font_bold, px);
     const int pitch = std::min(220 / n, cap * 2);
     const int top = (240 - pitch * n) / 2;
-    for (int i = 0; i < n; i++) {
+    for (int i = 0; i < n; i++)
         font_draw_centred(m, font_bold, px, top + i * pitch + (pitch + cap) / 2, lines[i]);
-    }
-    Palette pal;
-    palette_make_grey(&pal);
-    Image *img = nullptr;
-    if (image_create(&img, 320, 240) != 0)
-        datagen_fail("out of memory");
-    for (int i = 0; i < 320 * 240; i++) {
-        const int cover = (int)lrintf(m->cover[i] * 155.0f);
-        img->pixels[i] = cover > 0 ? (uint8_t)(100 + cover) : 0;
-    }
-    datagen_save(path, img, &pal);
-    image_destroy(&img);
+    grey_picture(path, 320, 240, [&](int x, int y) {
+        const int cover = (int)lrintf(m->cover[y * 320 + x] * 155.0f);
+        return cover > 0 ? 100.0f + cover : 0.0f;
+    });
     mask_free(m);
 }
 
@@ -449,9 +437,7 @@ void gen_part8_closing(void)
         1.0f);
     mask_free(hills);
 
-    const float black[3] = {0, 0, 0};
-    Mask *outline = mask_grow(m, 3);
-    canvas_blend_mask(c, outline, 0, 0, black, 0.8f);
+    canvas_outline(c, m, 3, 0.8f);
     canvas_paint(
         c, m, 0, 0,
         [&](int, int y, float *out) {
@@ -459,7 +445,6 @@ void gen_part8_closing(void)
             ramp_colour(&closing_ramps[2], 1.0f - 0.4f * f, out);
         },
         1.0f);
-    mask_free(outline);
     mask_free(halo);
     mask_free(m);
 

@@ -43,9 +43,7 @@ static void title_text_picture(const char *path, const char *const *lines, int n
     FontFace face = font_bold;
     int px = 0;
     for (FontFace f : {font_bold, font_condensed_bold}) {
-        int best = 60;
-        for (int i = 0; i < n; i++)
-            best = std::min(best, font_fit(f, lines[i], 304, 42, 60));
+        const int best = font_fit_lines(f, lines, n, 304, 42, 60);
         if (best) {
             face = f;
             px = best;
@@ -60,9 +58,7 @@ static void title_text_picture(const char *path, const char *const *lines, int n
         Mask *m = mask_create(320, 240);
         const int baseline = top + i * pitch + (pitch + font_cap_height(face, px)) / 2;
         font_draw_centred(m, face, px, baseline, lines[i]);
-        Mask *outline = mask_grow(m, 4);
-        const float black[3] = {0, 0, 0};
-        canvas_blend_mask(c, outline, 0, 0, black, 1.0f);
+        canvas_outline(c, m, 4, 1.0f);
         const int ramp = (first_ramp + i) % 5;
         canvas_paint(
             c, m, 0, 0,
@@ -72,7 +68,6 @@ static void title_text_picture(const char *path, const char *const *lines, int n
                 rc(title_ramps, ramp, t, out);
             },
             1.0f);
-        mask_free(outline);
         mask_free(m);
     }
     datagen_save_canvas(path, c, pal);
@@ -165,13 +160,11 @@ static void title_logo(const Palette *pal)
     const int px = 170;
     const TextExtent e = font_measure(font_bold, px, "S");
     font_draw_centred(s, font_bold, px, 120 - (e.ink_top + e.ink_bottom) / 2, "S");
-    Mask *outline = mask_grow(s, 6);
-    canvas_blend_mask(c, outline, 0, 0, black, 1.0f);
+    canvas_outline(c, s, 6, 1.0f);
     canvas_paint(
         c, s, 0, 0,
         [](int, int y, float *out) { rc(title_ramps, 1, 1.0f - 0.45f * clampf((y - 50) / 140.0f, 0, 1), out); },
         1.0f);
-    mask_free(outline);
     mask_free(s);
     datagen_save_canvas("grafika/1/lo.pcx", c, pal);
     canvas_free(c);
@@ -191,14 +184,12 @@ static void title_name(const Palette *pal)
         for (int k = 0; k < 3; k++)
             out[k] = a_col[k] + (b_col[k] - a_col[k]) * ray;
     });
-    const float black[3] = {0, 0, 0};
     const char *name = "SKARN";
     const int px = font_fit(font_bold, name, 300, 60, 110);
     Mask *m = mask_create(320, 240);
     const int baseline = 130;
     const TextExtent e = font_draw_centred(m, font_bold, px, baseline, name);
-    Mask *outline = mask_grow(m, 6);
-    canvas_blend_mask(c, outline, 0, 0, black, 1.0f);
+    canvas_outline(c, m, 6, 1.0f);
     canvas_paint(
         c, m, 0, 0,
         [&](int, int y, float *out) {
@@ -212,19 +203,16 @@ static void title_name(const Palette *pal)
                 out[k] = g[k] + (r[k] - g[k]) * w;
         },
         1.0f);
-    mask_free(outline);
     mask_free(m);
 
     const char *by = "BY VELK";
     const int bpx = 36;
     Mask *bm = mask_create(320, 240);
     font_draw_centred(bm, font_bold, bpx, 200, by);
-    Mask *bo = mask_grow(bm, 4);
-    canvas_blend_mask(c, bo, 0, 0, black, 1.0f);
+    canvas_outline(c, bm, 4, 1.0f);
     float white[3];
     rc(title_ramps, 2, 0.97f, white);
     canvas_blend_mask(c, bm, 0, 0, white, 1.0f);
-    mask_free(bo);
     mask_free(bm);
     datagen_save_canvas("grafika/1/skn.pcx", c, pal);
     canvas_free(c);
@@ -233,7 +221,7 @@ static void title_name(const Palette *pal)
 void gen_part1_titles(void)
 {
     Palette pal;
-    palette_five_ramps(&pal, title_ramps);
+    palette_even_ramps(&pal, title_ramps, 5);
     title_abstract(&pal);
     title_logo(&pal);
     title_name(&pal);
@@ -282,7 +270,8 @@ static void tunnel_texture(const Palette *pal)
     canvas_free(c);
 }
 
-const int grp_strip_rects[23][4] = {
+// The strip rectangles of grp.pcx: left, top, right, bottom (exclusive).
+static const int grp_strip_rects[23][4] = {
     {0, 6, 120, 30},    {0, 32, 87, 54},    {0, 54, 173, 79},   {0, 79, 108, 103},  {0, 106, 94, 128},
     {0, 130, 105, 151}, {0, 151, 82, 176},  {0, 177, 177, 202}, {0, 205, 135, 229}, {0, 231, 120, 251},
     {0, 251, 84, 276},  {0, 276, 44, 302},  {0, 305, 64, 326},  {0, 326, 186, 351}, {0, 354, 150, 376},
@@ -309,20 +298,18 @@ static void tunnel_strips(const Palette *pal)
         const int w = r[2] - r[0] - 3, h = r[3] - r[1] - 2;
         int px = 0;
         FontFace face = font_bold;
+        TextExtent e{};
         for (int size = 20; size >= 16 && !px; size--)
             for (FontFace f : {font_bold, font_condensed_bold}) {
-                const TextExtent e = font_measure(f, size, grp_lines[i]);
-                if (e.ink_right - std::min(0, e.ink_left) <= w && e.ink_bottom - e.ink_top <= h) {
+                e = font_measure(f, size, grp_lines[i]);
+                if (font_ink_width(e) <= w && e.ink_bottom - e.ink_top <= h) {
                     px = size;
                     face = f;
                     break;
                 }
             }
-        if (!px) {
-            fprintf(stderr, "datagen: strip %d (\"%s\") does not fit its rectangle\n", i, grp_lines[i]);
-            exit(1);
-        }
-        const TextExtent e = font_measure(face, px, grp_lines[i]);
+        if (!px)
+            datagen_fail("strip %d (\"%s\") does not fit its rectangle", i, grp_lines[i]);
         // Centre the line's own ink box (descenders included) vertically.
         const int baseline = r[1] + 1 + (h - (e.ink_bottom - e.ink_top)) / 2 - e.ink_top;
         font_draw(m, face, px, r[0] + 2 - std::min(0, e.ink_left), baseline, grp_lines[i]);

@@ -6,6 +6,7 @@
 
 #include "synth.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstring>
@@ -614,12 +615,11 @@ XmModule song_build()
             XmPattern p = xm_pattern_make(rows, song_channels);
             std::copy(grid.cells.begin() + std::ptrdiff_t(r) * song_channels,
                       grid.cells.begin() + std::ptrdiff_t(r + rows) * song_channels, p.cells.begin());
-            size_t index = m.patterns.size();
-            for (size_t k = 0; k < m.patterns.size(); k++)
-                if (m.patterns[k].rows == rows &&
-                    xm_pack_pattern(m.patterns[k], song_channels) == xm_pack_pattern(p, song_channels))
-                    index = k;
-            if (index == m.patterns.size())
+            // Same cells means same rows too: every pattern has song_channels.
+            auto same = std::find_if(m.patterns.begin(), m.patterns.end(),
+                                     [&](const XmPattern &q) { return q.cells == p.cells; });
+            const size_t index = size_t(same - m.patterns.begin());
+            if (same == m.patterns.end())
                 m.patterns.push_back(std::move(p));
             m.orders.push_back(uint8_t(index));
         }

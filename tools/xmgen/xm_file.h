@@ -18,6 +18,7 @@ struct XmCell {
     uint8_t volume = 0;      // volume column: 0x10..0x50 sets volume 0..64
     uint8_t effect = 0;
     uint8_t param = 0;
+    bool operator==(const XmCell &) const = default;
 };
 
 // Cells are stored row after row: cells[row * channels + channel].
