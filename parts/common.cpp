@@ -88,6 +88,32 @@ void parts_compose_shaded(uint8_t *out, const uint8_t *light, const uint8_t *col
         out[i] = rows->row[light[i]][colour[i]];
 }
 
+void parts_shade_rows_direct(ShadeRows *rows, const ShadeTable *table)
+{
+    for (int l = 0; l < 256; l++)
+        rows->row[l] = table->level[l < 63 ? l : 63];
+}
+
+void parts_move_window(PartsWindow *win, int step_x, int step_y)
+{
+    win->x += step_x * win->dir_x;
+    if (win->x + win->w > 320) {
+        win->x = 320 - win->w;
+        win->dir_x = -1;
+    } else if (win->x < 0) {
+        win->x = 0;
+        win->dir_x = 1;
+    }
+    win->y += step_y * win->dir_y;
+    if (win->y + win->h > 240) {
+        win->y = 240 - win->h;
+        win->dir_y = -1;
+    } else if (win->y < 0) {
+        win->y = 0;
+        win->dir_y = 1;
+    }
+}
+
 void parts_fatal_load(const char *path)
 {
     char message[1024];

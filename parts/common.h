@@ -52,6 +52,23 @@ extern const uint8_t parts_black_row[256];
 void parts_compose_shaded(uint8_t *out, const uint8_t *light, const uint8_t *colour, int count,
                           const ShadeRows *rows);
 
+// Rows for a light layer that holds shade levels directly: light L shows
+// level L. Levels past the table's last (63) show level 63; the blurred
+// light layers of parts 5, 6 and 7 can reach 64 and more where bright wire
+// lines or glowing text pile up.
+void parts_shade_rows_direct(ShadeRows *rows, const ShadeTable *table);
+
+// The source rectangle that parts 5, 6 and 7 stretch over their colour
+// layer: it wanders over a 320 x 240 picture and turns at its edges.
+struct PartsWindow {
+    int32_t x, dir_x, y, dir_y, w, h;
+};
+constexpr PartsWindow PARTS_WINDOW_START = {100, 1, 75, 1, 120, 90};
+
+// Moves win by step_x across and step_y up or down along its directions;
+// a side that passes an edge of 320 x 240 is put back on it and turns.
+void parts_move_window(PartsWindow *win, int step_x, int step_y);
+
 // Loads a PCX picture into *out with its palette in pal. A picture that
 // does not load, or whose size is outside min..max, takes the fatal path
 // with "Cann't load image %s !\n": the parts read fixed windows of their
@@ -134,6 +151,22 @@ void part2_update_strips(Image *frame, int e);
 extern Image *part3_spot;
 // How much the light field sinks per frame for a run of duration tenths.
 int part3_fade_for(int duration);
+
+// ---------------------------------------------------------------- part 4
+
+// (state of part 4)
+
+// ---------------------------------------------------------------- part 5
+
+// (state of part 5)
+
+// ---------------------------------------------------------------- part 6
+
+// (state of part 6)
+
+// ---------------------------------------------------------------- part 7
+
+// (state of part 7)
 
 // ---------------------------------------------------------------- part 8
 
