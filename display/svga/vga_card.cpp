@@ -238,14 +238,20 @@ static void card_restore_text(void)
 
 // ---------------------------------------------------------------- finding things
 
-// A virtual terminal in text mode among the standard streams, duplicated.
+// The virtual terminal the program runs on, in text mode: one of the
+// standard streams (duplicated), else the controlling terminal. -1 when
+// there is none, as under X or over the network.
 static int card_find_console(void)
 {
-    for (int fd : {1, 2, 0}) {
-        int mode = 0;
+    int mode = 0;
+    for (int fd : {1, 2, 0})
         if (ioctl(fd, KDGETMODE, &mode) == 0)
             return mode == KD_TEXT ? fcntl(fd, F_DUPFD_CLOEXEC, 3) : -1;
-    }
+    const int tty = open("/dev/tty", O_RDWR | O_CLOEXEC);
+    if (tty >= 0 && ioctl(tty, KDGETMODE, &mode) == 0 && mode == KD_TEXT)
+        return tty;
+    if (tty >= 0)
+        close(tty);
     return -1;
 }
 
@@ -460,10 +466,9 @@ int vga_getcolors(void)
 
 int vga_setpalvec(int start, int count, const int *pal)
 {
-    if (card_mode == TEXT || start < 0 || count <= 0 || start >= 256)
+    count = vga_palette_span(start, count);
+    if (card_mode == TEXT || count == 0)
         return 0;
-    if (count > 256 - start)
-        count = 256 - start;
     outb((uint8_t)start, VGA_DAC_WRITE_INDEX);
     for (int i = 0; i < count * 3; i++)
         outb((uint8_t)(pal[i] & 63), VGA_DAC_DATA);
@@ -512,10 +517,17 @@ int vga_card_shown_page(void)
     return card_shown;
 }
 
-void vga_card_write_page(int page, const uint8_t *pixels)
+// The current mode's row when page is one of its pages, else nullptr.
+static const VgaMode *card_page_mode(int page)
 {
     const VgaMode *m = vga_mode_find(card_mode);
-    if (!m || page < 0 || page >= vga_card_pages())
+    return m && page >= 0 && page < vga_card_pages() ? m : nullptr;
+}
+
+void vga_card_write_page(int page, const uint8_t *pixels)
+{
+    const VgaMode *m = card_page_mode(page);
+    if (!m)
         return;
     const size_t size = (size_t)m->info.width * (size_t)m->info.height;
     switch (m->memory) {
@@ -540,8 +552,8 @@ void vga_card_write_page(int page, const uint8_t *pixels)
 
 void vga_card_fill_page(int page, uint8_t colour)
 {
-    const VgaMode *m = vga_mode_find(card_mode);
-    if (!m || page < 0 || page >= vga_card_pages())
+    const VgaMode *m = card_page_mode(page);
+    if (!m)
         return;
     const size_t size = (size_t)m->info.width * (size_t)m->info.height;
     switch (m->memory) {
@@ -562,8 +574,8 @@ void vga_card_fill_page(int page, uint8_t colour)
 
 void vga_card_show_page(int page)
 {
-    const VgaMode *m = vga_mode_find(card_mode);
-    if (!m || page < 0 || page >= vga_card_pages())
+    const VgaMode *m = card_page_mode(page);
+    if (!m)
         return;
     if (m->memory == VGA_PLANAR) {
         // The display start counts bytes of a plane.

@@ -37,6 +37,9 @@ const VgaMode *vga_mode_find(int mode);
 // Bytes one page takes in each plane of a planar mode.
 int vga_plane_bytes(const VgaMode *m);
 
+// How many of count DAC entries from start exist (0 when none).
+int vga_palette_span(int start, int count);
+
 // Sets the effective, real and saved group and user ids to the real ones:
 // 0, or -1 when the system refused.
 int vga_drop_privileges(void);

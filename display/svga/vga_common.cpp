@@ -1,6 +1,7 @@
 // vga_common.cpp: what the real and the emulated card share: the six modes
-// with their standard VGA register values, the privilege drop after the
-// card is taken, and the packing of a page into one plane.
+// with their standard VGA register values, the DAC range check, the
+// privilege drop after the card is taken, and the packing of a page into
+// one plane.
 #include "vga_card.h"
 
 #include <unistd.h>
@@ -79,6 +80,13 @@ const VgaMode *vga_mode_find(int mode)
 int vga_plane_bytes(const VgaMode *m)
 {
     return m->info.width * m->info.height / 4;
+}
+
+int vga_palette_span(int start, int count)
+{
+    if (start < 0 || start >= 256 || count <= 0)
+        return 0;
+    return count < 256 - start ? count : 256 - start;
 }
 
 // ---------------------------------------------------------------- privileges

@@ -109,10 +109,7 @@ int vga_getcolors(void)
 
 int vga_setpalvec(int start, int count, const int *pal)
 {
-    if (start < 0 || count <= 0 || start >= 256)
-        return 0;
-    if (count > 256 - start)
-        count = 256 - start;
+    count = vga_palette_span(start, count);
     for (int i = 0; i < count * 3; i++)
         vga_emulated_dac[start * 3 + i] = pal[i] & 63;  // the DAC keeps six bits
     return count;

@@ -206,6 +206,21 @@ TEST(SvgaFailures, FailedSetUpLeavesNoScreenBehind)
     EXPECT_TRUE(run.out.ends_with("ERROR: Can't init vga\n held 0")) << run.out;
 }
 
+TEST(SvgaFailures, ProgramWithoutAConsoleTouchesNoCard)
+{
+    // Standard streams on pipes and no controlling terminal: no virtual
+    // terminal, so the real card is refused before any port or memory is
+    // asked for, even as root.
+    const ChildRun run = run_child("0\n", [] {
+        dup2(1, 2);
+        setsid();
+        execl(SKARN_SVGA_PROGRAM, "skarn_svga", (char *)nullptr);
+        _exit(127);
+    });
+    EXPECT_TRUE(run.out.ends_with("Type corresponding number : ERROR: Can't init vga\n")) << run.out;
+    EXPECT_EQ(run.status, 255);
+}
+
 // ---------------------------------------------------------------- signals
 
 TEST(SvgaSignals, StopSignalRestoresTextThenEnds)

@@ -114,7 +114,7 @@ for run in m2:640x480 m6:800x600 m4:720x480; do
         grep -aq '^FBVM: program stopped-at-deadline' "$work/$name/serial.log" || fail "$name: the show ended early"
     fi
     seen=""
-    for shot in $(ls "$work/$name"-[0-9]*.png 2>/dev/null | sort -t- -k3 -n); do
+    for shot in $(ls "$work/$name"-[0-9]*.png 2>/dev/null | sort -V); do
         part=$(shot_part "$shot")
         [ -n "$part" ] || continue
         t=${shot##*-}; t=${t%.png}
