@@ -24,6 +24,8 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
+trap 'exit 143' TERM
+trap 'exit 130' INT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
@@ -40,7 +42,10 @@ run() {   # run NAME ANSWERS FBVM-OPTIONS...
     local name=$1 answers=$2; shift 2
     printf "$answers" > "$work/$name.answers"
     "$fbvm" --fb none --quiet --rundir "$work/$name" --workdir "$data" --answers "$work/$name.answers" "$@" \
-        -- "$program" > "$work/$name.log" 2>&1
+        -- "$program" > "$work/$name.log" 2>&1 &
+    local pid=$!
+    trap 'kill $pid 2>/dev/null' TERM  # the runner stops its VM on TERM
+    wait $pid
     echo $? > "$work/$name.rc"
 }
 
