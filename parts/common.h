@@ -69,6 +69,22 @@ constexpr PartsWindow PARTS_WINDOW_START = {100, 1, 75, 1, 120, 90};
 // a side that passes an edge of 320 x 240 is put back on it and turns.
 void parts_move_window(PartsWindow *win, int step_x, int step_y);
 
+// The row wobble of the layered parts' 320 x 240 layers: shifts[r] =
+// (sin_table[8 (r + phase) & 1023] x 320) >> shift for r = 0..239, so
+// shift 13, 14 and 15 swing the rows by -40..39, -20..19 and -10..9.
+void parts_row_shifts(int32_t *shifts, int phase, int shift);
+// Row r of dst = row r of src rotated right by shifts[r] (a negative shift
+// counts from 320): source pixel x lands at (x + shift) mod 320. Both
+// images are 320 x 240.
+void parts_copy_rows_shifted(Image *dst, const Image *src, const int32_t *shifts);
+// Turns a picture in its part's brightness-sorted palette into light
+// levels: each of the first 320 x 240 pixels p becomes (p >> 3) + base,
+// so brightness order 0..255 becomes levels base..base + 31.
+void parts_make_light_levels(Image *img, int base);
+// parts_load_picture with the fatal message "Can't load image %s !\n".
+void parts_load_picture_cant(const char *path, Image **out, Palette *pal, int min_width, int min_height,
+                             int max_width, int max_height);
+
 // Loads a PCX picture into *out with its palette in pal. A picture that
 // does not load, or whose size is outside min..max, takes the fatal path
 // with "Cann't load image %s !\n": the parts read fixed windows of their
@@ -158,11 +174,89 @@ int part3_fade_for(int duration);
 
 // ---------------------------------------------------------------- part 5
 
-// (state of part 5)
+struct Object3D;
+
+// A ball of the field, in grid units along the three grid indices; the
+// velocity is added every frame.
+struct Metaball {
+    float x, y, z;
+    float vx, vy, vz;
+};
+
+constexpr int PART5_GRID = 20;
+constexpr int PART5_POINTS = PART5_GRID * PART5_GRID * PART5_GRID;
+constexpr int PART5_FALLOFF_SIZE = 1200;
+// The surface builder's own room: the renderers take at most 10000
+// vertices, the object has triangles for 8000.
+constexpr int PART5_MAX_VERTICES = 10000;
+constexpr int PART5_MAX_TRIANGLES = 8000;
+
+extern Object3D *part5_object;
+extern Image *part5_light_picture;
+extern Image *part5_colour_picture;
+extern Palette part5_palette;
+extern ShadeTable part5_shade_table;
+extern Metaball part5_balls[4];
+extern float part5_grid_points[PART5_POINTS][3];
+extern float part5_field[PART5_POINTS];
+extern uint8_t part5_inside[PART5_POINTS];
+extern float part5_crossings[3][PART5_POINTS];
+extern float part5_falloff[PART5_FALLOFF_SIZE];
+extern PartsWindow part5_window;
+extern int32_t part5_row_shift[240];
+extern const uint16_t part5_edge_table[256];
+extern const int8_t part5_triangle_table[256][16];
+
+// One frame's step of every ball, turned back at the walls of its box.
+void part5_move_balls(void);
+// part5_field from the balls: 6500 minus their summed falloff.
+void part5_sample_field(void);
+// part5_inside and part5_crossings from part5_field.
+void part5_find_crossings(void);
+// Wire level for tenths d and frame v: bright, flashing, then dark.
+int part5_wire_colour(int d, int v);
+// The camera's distance at tenths d; false while it holds still.
+bool part5_camera_distance(int d, float *distance);
+// Marching cubes over part5_inside and part5_crossings into obj, from the
+// lowest ball's layer up; shared edge points become one vertex.
+void part5_build_surface(Object3D *obj, uint8_t texture, uint8_t colour);
+// The same surface, every corner merged by object_find_vertex's linear
+// search: the reference for part5_build_surface's edge-keyed merge.
+void part5_build_surface_linear(Object3D *obj, uint8_t texture, uint8_t colour);
+// One frame at tenths d, frame v, into frame: the run's work between two
+// waits (the object's matrix must be set).
+void part5_draw_frame(Image *frame, int d, int v);
 
 // ---------------------------------------------------------------- part 6
 
-// (state of part 6)
+struct Matrix4;
+
+extern Image *part6_light_picture;
+extern Image *part6_colour_picture;
+extern Image *part6_textures[2];
+extern int32_t part6_texture_sizes[2];
+extern Palette part6_palette;
+extern ShadeTable part6_shade_table;
+extern Object3D *part6_object_a;
+extern Object3D *part6_object_b;
+extern PartsWindow part6_window;
+extern int32_t part6_colour_shift[240];
+extern int32_t part6_light_shift[240];
+
+// Object A's turn per frame (radians about x, y, z) at tenths d; the three
+// rates trade places at d = 33 and d = 66.
+void part6_spin_rates(int d, float rates[3]);
+// Object A's camera position for frame v: it sways and moves in and out.
+void part6_camera_a(int v, float *tx, float *ty, float *tz);
+// Scales obj by (sx, sy, sz), turns it into place for the part's camera
+// and bakes that into its positions; its matrix is the identity after.
+void part6_bake_object(Object3D *obj, float sx, float sy, float sz);
+// Turns obj by one step of spin, views it from (tx, ty, tz) and appends
+// what the view keeps to the clip scratch object.
+void part6_place_object(Object3D *obj, const Matrix4 *spin, float tx, float ty, float tz);
+// One frame at tenths d, frame v, into frame: the run's work between two
+// waits.
+void part6_draw_frame(Image *frame, int d, int v);
 
 // ---------------------------------------------------------------- part 7
 
