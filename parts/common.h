@@ -6,6 +6,7 @@
 #pragma once
 
 #include "parts.h"
+#include "gfx2d.h"
 
 #include <cstdint>
 
@@ -170,7 +171,40 @@ int part3_fade_for(int duration);
 
 // ---------------------------------------------------------------- part 4
 
-// (state of part 4)
+// A bouncing ball: centre in field pixels and velocity in pixels per unit
+// of time step. Single precision, as the bounce arithmetic was tuned in it.
+struct Ball {
+    float x, y;
+    float vx, vy;
+};
+
+constexpr int PART4_BALL_COUNT = 30;
+constexpr int PART4_SPOT_SIZE = 64;
+
+extern Image *part4_pictures[3];  // flat, dug, raised
+extern Palette part4_palette;
+extern ShadeTable part4_shade_table;
+extern uint8_t *part4_spot;  // 64 x 64 ball profile, 0..127
+extern Ball part4_balls[PART4_BALL_COUNT];
+extern Image *part4_ring_field;
+extern Image *part4_ring_image;
+
+// Fills part4_spot (already allocated) and draws the balls' starting
+// places and velocities.
+void part4_init_balls(void);
+// Moves every ball by step units of time, bounces it off the 40..280 x
+// 40..200 box and lays it into the 320-wide field: even balls raise it,
+// odd balls dig, saturating at 255 and 0 as each is laid.
+void part4_move_balls(uint8_t *field, int step);
+// Part 1's ring pattern over part 4's own images.
+void part4_draw_rings(int t);
+// The relief shift for frame n when the relief started after frame d:
+// 6 in the first frame, down by one every two frames, 0 from the twelfth.
+int part4_relief_shift(int n, int d);
+// Which picture field value g shows (0 flat, 1 dug, 2 raised) and at what
+// shade level; the flat picture's level comes from the rings instead, so
+// *level is only set for the other two.
+int part4_band(int g, int *level);
 
 // ---------------------------------------------------------------- part 5
 
@@ -260,7 +294,47 @@ void part6_draw_frame(Image *frame, int d, int v);
 
 // ---------------------------------------------------------------- part 7
 
-// (state of part 7)
+constexpr int PART7_GRID_COLUMNS = 10;
+constexpr int PART7_GRID_ROWS = 8;
+constexpr int PART7_GRID_POINTS = PART7_GRID_COLUMNS * PART7_GRID_ROWS;
+constexpr int PART7_EDGE_ENTRIES = 300;
+
+extern Image *part7_pages[4];
+extern Image *part7_texture;
+extern Image *part7_colour_picture;
+extern Image *part7_corners[4];
+extern PolygonPoint part7_corner_positions[4];
+extern int32_t part7_corner;
+extern int32_t part7_corner_frames;
+extern Palette part7_palette;
+extern ShadeTable part7_shade_table;
+extern ScanlineEdge part7_left_edges[PART7_EDGE_ENTRIES];
+extern ScanlineEdge part7_right_edges[PART7_EDGE_ENTRIES];
+// Grid point (c, r) is entry r x 10 + c.
+extern PolygonPoint part7_grid_screen[PART7_GRID_POINTS];
+extern PolygonPoint part7_grid_offset[PART7_GRID_POINTS];
+extern PolygonPoint part7_grid_texture[PART7_GRID_POINTS];
+extern PartsWindow part7_window;
+
+// Rest positions on the 320 x 240 screen and texel positions in the
+// 256 x 256 texture of the 10 x 8 grid points; offsets cleared.
+void part7_build_grid(void);
+// The page shown at elapsed tenths d and the size of its box in the
+// texture: grows 11 pixels a tenth, holds at 220 x 180, shrinks again.
+void part7_page_box(int d, int *page, int *width, int *height);
+// Sways the inner grid points for phase q; the outer ring stays put.
+void part7_sway_grid(int q);
+// Maps texture (256 x 256) onto dst (320 x 240) through the grid, one quad
+// at a time from the bottom-right.
+void part7_draw_grid(Image *dst, const Image *texture);
+// The feedback light layer: the text in text (non-zero pixels) is copied
+// onto light, smeared, made to glow where it is brighter than its trail,
+// and blurred.
+void part7_light_layer(uint8_t *light, const uint8_t *text);
+// One frame of the corner picture's timing: when its frames are used up, a
+// new corner (never the same one again) is drawn for 5 to 24 frames.
+// Returns the corner to show and counts the frame.
+int part7_step_corner(void);
 
 // ---------------------------------------------------------------- part 8
 
