@@ -159,3 +159,49 @@ TEST(ShowDeathTest, FatalPathClosesDisplayAndExitsWithStatus)
     EXPECT_EXIT(show_fatal("Cann't load image x !\n", -1), testing::ExitedWithCode(255),
                 "");
 }
+
+// A stop signal only raises a flag; the next frame wait, black screen or
+// question closes the display and ends the process by that signal.
+TEST(ShowDeathTest, StopSignalEndsByItselfAfterClosingTheDisplay)
+{
+    TempDir dir;
+    const std::string log = dir.file("log");
+    struct Place {
+        const char *name;
+        void (*reach)(void);
+    };
+    const Place places[] = {
+        {"frame wait", [] { wait_until_ms(clock_ms(), 0); }},
+        {"black screen",
+         [] {
+             static Image *frame = nullptr;
+             image_create(&frame, 320, 240);
+             blank_screen(frame);
+         }},
+        {"question", [] { prompt_int("? ", 1, 2); }},
+    };
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        for (const Place &place : places) {
+            SCOPED_TRACE(std::string(place.name) + " " + strsignal(sig));
+            unlink(log.c_str());
+            EXPECT_EXIT(
+                {
+                    setenv("SKARN_RECORD_LOG", log.c_str(), 1);
+                    recording_reset();
+                    show_install_stop_handlers();
+                    raise(sig);  // taken by the handler: the process goes on
+                    fputs("still here\n", stderr);
+                    place.reach();
+                    _exit(0);
+                },
+                testing::KilledBySignal(sig), "still here");
+            // Call lines are "op checksum"; the last one must be the close.
+            std::ifstream in(log);
+            std::string line, last;
+            while (std::getline(in, line))
+                if (line.size() == 10 && line[1] == ' ')
+                    last = line.substr(0, 1);
+            EXPECT_EQ(last, "c") << "the display was not closed last";
+        }
+    }
+}
