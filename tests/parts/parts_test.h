@@ -43,3 +43,8 @@ protected:
             statement;                                                                                   \
         },                                                                                               \
         ::testing::ExitedWithCode(255), message)
+
+// Copies the generated pictures and objects of the show ("grafika", "3d")
+// into the test's folder (over what is there), where a test may then
+// break them.
+void parts_test_copy_show_data(void);
