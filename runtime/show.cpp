@@ -15,7 +15,8 @@ Image *work_image_b = nullptr;
 // The signal that asked the show to stop, 0 while none has come.
 static volatile sig_atomic_t show_stop_signal = 0;
 
-static const int show_stop_signals[] = {SIGINT, SIGTERM, SIGHUP};
+// SIGQUIT too: a console left in a graphics mode by Ctrl-\ is unusable.
+static const int show_stop_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
 static void show_on_stop_signal(int sig)
 {

@@ -54,7 +54,7 @@ void blank_screen(Image *frame);
 // Opens /dev/null on any of descriptors 0, 1 and 2 that is closed, so no
 // device or connection opened later takes their place. First thing in main.
 void show_open_standard_files(void);
-// SIGINT, SIGTERM and SIGHUP only raise a flag; the frame waits, the black
+// SIGINT, SIGTERM, SIGHUP and SIGQUIT only raise a flag; the frame waits, the black
 // screens and the questions look at it through show_check_stop.
 void show_install_stop_handlers(void);
 // The signal that asked the show to stop, or 0.

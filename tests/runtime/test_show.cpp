@@ -23,6 +23,26 @@ struct ShowRun {
     std::string tail;
 };
 
+// Reads the recording back end's log into run: one "op checksum origin"
+// line per call, then the lines about the last frame and palette.
+void read_call_log(const std::string &path, ShowRun *run)
+{
+    std::ifstream log(path);
+    std::string op, sum;
+    int32_t origin = 0;
+    while (log >> op) {
+        if (op.size() == 1) {
+            log >> sum >> origin;
+            run->calls.push_back({op[0], (uint32_t)strtoul(sum.c_str(), nullptr, 16)});
+            run->origins.push_back(origin);
+        } else {
+            std::string rest;
+            std::getline(log, rest);
+            run->tail += op + rest + "\n";
+        }
+    }
+}
+
 // Runs a program in an empty temporary folder with answers on stdin.
 ShowRun run_show(const char *program, const std::string &answers, const std::string &env = "")
 {
@@ -40,20 +60,7 @@ ShowRun run_show(const char *program, const std::string &answers, const std::str
     std::stringstream ss;
     ss << out.rdbuf();
     run.out = ss.str();
-    std::ifstream log(dir.file("log"));
-    std::string op, sum;
-    int32_t origin = 0;
-    while (log >> op) {
-        if (op.size() == 1) {
-            log >> sum >> origin;
-            run.calls.push_back({op[0], (uint32_t)strtoul(sum.c_str(), nullptr, 16)});
-            run.origins.push_back(origin);
-        } else {
-            std::string rest;
-            std::getline(log, rest);
-            run.tail += op + rest + "\n";
-        }
-    }
+    read_call_log(dir.file("log"), &run);
     return run;
 }
 
@@ -269,13 +276,10 @@ TEST(ShowDeathTest, StopSignalEndsByItselfAfterClosingTheDisplay)
                     _exit(0);
                 },
                 testing::KilledBySignal(sig), "still here");
-            // Call lines are "op checksum"; the last one must be the close.
-            std::ifstream in(log);
-            std::string line, last;
-            while (std::getline(in, line))
-                if (line.size() == 10 && line[1] == ' ')
-                    last = line.substr(0, 1);
-            EXPECT_EQ(last, "c") << "the display was not closed last";
+            ShowRun run;
+            read_call_log(log, &run);
+            ASSERT_FALSE(run.calls.empty());
+            EXPECT_EQ(run.calls.back().first, 'c') << "the display was not closed last";
         }
     }
 }
