@@ -1,8 +1,9 @@
 // common.h: what the parts of the show share: the sine-table index rule,
 // the per-row sideways wobble, the ring pattern of parts 1 and 4, the soft
 // light spot of parts 1 and 3, composing a frame through a shade table,
-// checked picture loads and their fatal messages. Also the state of parts
-// 1, 2, 3 and 8 that their tests and benchmarks look at.
+// the wandering window and row shifts of the layered parts 5, 6 and 7,
+// checked picture loads and their fatal messages. Also the state of every
+// part that its tests and benchmarks look at.
 #pragma once
 
 #include "parts.h"

@@ -3,16 +3,14 @@
 // goes into a virtual screen of the mode's size (copied when the sizes
 // match, stretched with blit_scaled otherwise), which is then copied to the
 // card's page-flipped screen. Palettes go to the DAC as six-bit values.
-// Until the display closes, SIGINT, SIGTERM, SIGHUP and SIGQUIT put the
-// console back into text mode before the process ends.
+// A stop signal reaches display_close through the show's orderly shutdown,
+// which puts the console back into text mode.
 #include "skarn.h"
 #include "transform.h"
 #include "vga.h"
 
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
 
 struct SvgaModeRow {
     int mode;
@@ -36,51 +34,7 @@ static uint8_t *svga_virtual_screen = nullptr;  // svga_virtual's pixels while o
 static int32_t screen_width = 0, screen_height = 0, screen_size = 0;
 static int svga_palette6[768];
 
-// The signals that end the show from outside, and what they did before.
-static const int svga_stop_signals[4] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-static struct sigaction svga_old_actions[4];
-static volatile sig_atomic_t svga_graphics_on = 0;  // a graphics mode is set
-static pid_t svga_owner = 0;                        // the process that set it
-
-// ---------------------------------------------------------------- signals
-
-// Text mode back, the music stopped, then the signal's own ending. Only
-// the process that set the mode restores it: the music process inherits
-// this handler for the signals it does not take itself.
-static void svga_on_stop_signal(int sig)
-{
-    if (getpid() == svga_owner) {
-        if (svga_graphics_on) {
-            svga_graphics_on = 0;
-            vga_setmode(TEXT);
-        }
-        music_stop();
-    }
-    signal(sig, SIG_DFL);
-    raise(sig);
-}
-
-static void svga_block_stop_signals(int how, sigset_t *old)
-{
-    sigset_t set;
-    sigemptyset(&set);
-    for (int sig : svga_stop_signals)
-        sigaddset(&set, sig);
-    sigprocmask(how, &set, old);
-}
-
-static void svga_catch_stop_signals(void)
-{
-    struct sigaction action;
-    memset(&action, 0, sizeof action);
-    action.sa_handler = svga_on_stop_signal;
-    sigemptyset(&action.sa_mask);
-    for (int sig : svga_stop_signals)
-        sigaddset(&action.sa_mask, sig);  // one handler at a time
-    svga_owner = getpid();
-    for (int i = 0; i < 4; i++)
-        sigaction(svga_stop_signals[i], &action, &svga_old_actions[i]);
-}
+static int svga_graphics_on = 0;  // a graphics mode is set
 
 // ---------------------------------------------------------------- open and close
 
@@ -116,21 +70,13 @@ int display_open(int, char **, const char *, int, int)
         printf(" %d. %s\n", n + 1, svga_mode_table[offered[n]].label);
     const int mode = svga_mode_table[offered[prompt_int("Type the number of the vga mode:", 1, count) - 1]].mode;
 
-    // Caught before the mode is set, so no moment in graphics goes uncovered.
-    sigset_t old_mask;
-    svga_block_stop_signals(SIG_BLOCK, &old_mask);
-    svga_catch_stop_signals();
-    const int set = vga_setmode(mode);
-    svga_graphics_on = set == 0;
-    sigprocmask(SIG_SETMASK, &old_mask, nullptr);
-    if (set != 0) {
+    if (vga_setmode(mode) != 0) {
         // The layer left the console as it was.
-        for (int i = 0; i < 4; i++)
-            sigaction(svga_stop_signals[i], &svga_old_actions[i], nullptr);
         printf("ERROR: Can't init vga\n");
         fflush(stdout);
         exit(-1);
     }
+    svga_graphics_on = 1;
 
     if (gl_setcontextvga(mode) != 0)
         svga_fail_in_graphics();
@@ -158,18 +104,11 @@ void display_close(void)
 {
     if (!svga_graphics_on)
         return;
-    // A stop signal now would restore the text state a second time over
-    // this one: it waits until the console is back.
-    sigset_t old_mask;
-    svga_block_stop_signals(SIG_BLOCK, &old_mask);
     gl_freecontext(&svga_virtual);
     gl_freecontext(&svga_physical);
     svga_virtual_screen = nullptr;
     vga_setmode(TEXT);
     svga_graphics_on = 0;
-    for (int i = 0; i < 4; i++)
-        sigaction(svga_stop_signals[i], &svga_old_actions[i], nullptr);
-    sigprocmask(SIG_SETMASK, &old_mask, nullptr);
 }
 
 // ---------------------------------------------------------------- frames

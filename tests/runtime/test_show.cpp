@@ -23,6 +23,26 @@ struct ShowRun {
     std::string tail;
 };
 
+// Reads the recording back end's log into run: one "op checksum origin"
+// line per call, then the lines about the last frame and palette.
+void read_call_log(const std::string &path, ShowRun *run)
+{
+    std::ifstream log(path);
+    std::string op, sum;
+    int32_t origin = 0;
+    while (log >> op) {
+        if (op.size() == 1) {
+            log >> sum >> origin;
+            run->calls.push_back({op[0], (uint32_t)strtoul(sum.c_str(), nullptr, 16)});
+            run->origins.push_back(origin);
+        } else {
+            std::string rest;
+            std::getline(log, rest);
+            run->tail += op + rest + "\n";
+        }
+    }
+}
+
 // Runs a program in an empty temporary folder with answers on stdin.
 ShowRun run_show(const char *program, const std::string &answers, const std::string &env = "")
 {
@@ -40,20 +60,7 @@ ShowRun run_show(const char *program, const std::string &answers, const std::str
     std::stringstream ss;
     ss << out.rdbuf();
     run.out = ss.str();
-    std::ifstream log(dir.file("log"));
-    std::string op, sum;
-    int32_t origin = 0;
-    while (log >> op) {
-        if (op.size() == 1) {
-            log >> sum >> origin;
-            run.calls.push_back({op[0], (uint32_t)strtoul(sum.c_str(), nullptr, 16)});
-            run.origins.push_back(origin);
-        } else {
-            std::string rest;
-            std::getline(log, rest);
-            run.tail += op + rest + "\n";
-        }
-    }
+    read_call_log(dir.file("log"), &run);
     return run;
 }
 
@@ -232,4 +239,47 @@ TEST(ShowDeathTest, FatalPathClosesDisplayAndExitsWithStatus)
 {
     EXPECT_EXIT(show_fatal("Cann't load image x !\n", -1), testing::ExitedWithCode(255),
                 "");
+}
+
+// A stop signal only raises a flag; the next frame wait, black screen or
+// question closes the display and ends the process by that signal.
+TEST(ShowDeathTest, StopSignalEndsByItselfAfterClosingTheDisplay)
+{
+    TempDir dir;
+    const std::string log = dir.file("log");
+    struct Place {
+        const char *name;
+        void (*reach)(void);
+    };
+    const Place places[] = {
+        {"frame wait", [] { wait_until_ms(clock_ms(), 0); }},
+        {"black screen",
+         [] {
+             static Image *frame = nullptr;
+             image_create(&frame, 320, 240);
+             blank_screen(frame);
+         }},
+        {"question", [] { prompt_int("? ", 1, 2); }},
+    };
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        for (const Place &place : places) {
+            SCOPED_TRACE(std::string(place.name) + " " + strsignal(sig));
+            unlink(log.c_str());
+            EXPECT_EXIT(
+                {
+                    setenv("SKARN_RECORD_LOG", log.c_str(), 1);
+                    recording_reset();
+                    show_install_stop_handlers();
+                    raise(sig);  // taken by the handler: the process goes on
+                    fputs("still here\n", stderr);
+                    place.reach();
+                    _exit(0);
+                },
+                testing::KilledBySignal(sig), "still here");
+            ShowRun run;
+            read_call_log(log, &run);
+            ASSERT_FALSE(run.calls.empty());
+            EXPECT_EQ(run.calls.back().first, 'c') << "the display was not closed last";
+        }
+    }
 }

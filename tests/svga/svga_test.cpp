@@ -223,21 +223,28 @@ TEST(SvgaFailures, ProgramWithoutAConsoleTouchesNoCard)
 
 // ---------------------------------------------------------------- signals
 
+// The show's stop handlers, as main installs them: the next frame wait
+// closes the display, which puts text mode back, and the signal ends the
+// process; once closed, a second close sets no mode again.
 TEST(SvgaSignals, StopSignalRestoresTextThenEnds)
 {
     for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
         const ChildRun run = run_child("2\n", [&] {
+            show_install_stop_handlers();
             display_open(0, nullptr, "t", 320, 240);
             raise(sig);
+            printf("frame ");
+            wait_until_ms(clock_ms(), 0);
             printf("survived");
         });
-        EXPECT_TRUE(run.out.ends_with("Colors: 256\n[mode 0]")) << sig << run.out;
+        EXPECT_TRUE(run.out.ends_with("Colors: 256\nframe [mode 0]")) << sig << run.out;
         EXPECT_EQ(run.status, 1000 + sig);
     }
-    // After the close the signals are the default ones again: no second restore.
     const ChildRun run = run_child("2\n", [] {
+        show_install_stop_handlers();
         open_and_close();
         raise(SIGTERM);
+        wait_until_ms(clock_ms(), 0);
     });
     EXPECT_TRUE(run.out.ends_with("Colors: 256\n[mode 0]")) << run.out;
     EXPECT_EQ(run.status, 1000 + SIGTERM);
