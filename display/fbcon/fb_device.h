@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <linux/fb.h>
+#include <linux/kd.h>
 #include <linux/vt.h>
 
 // ttyname of standard output, or NULL when it is no terminal.
@@ -14,6 +15,9 @@ const char *fbdev_tty_name(void);
 // VT_SETMODE and VT_RELDISP on the console of standard output; 0 or -1.
 int fbdev_set_vt_mode(const struct vt_mode *mode);
 int fbdev_release_vt(int answer);
+// KDSETMODE on that console: KD_GRAPHICS keeps the console's text off the
+// screen, KD_TEXT makes it paint its text again; 0 or -1.
+int fbdev_set_kd_mode(int mode);
 
 // The frame-buffer device: open read-write (a descriptor or -1), the two
 // screen-information reads and the colour-map read and write (0 or -1),

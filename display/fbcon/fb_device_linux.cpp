@@ -25,6 +25,11 @@ int fbdev_release_vt(int answer)
     return ioctl(STDOUT_FILENO, VT_RELDISP, answer) == -1 ? -1 : 0;
 }
 
+int fbdev_set_kd_mode(int mode)
+{
+    return ioctl(STDOUT_FILENO, KDSETMODE, mode) == -1 ? -1 : 0;
+}
+
 int fbdev_open(const char *path)
 {
     return open(path, O_RDWR);

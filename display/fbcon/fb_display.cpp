@@ -4,8 +4,9 @@
 // pixels from a 256-entry lookup on a 16- or 32-bit true-colour screen;
 // centred, centred at double size, or scaled to the whole screen. The back
 // end takes part in virtual-terminal switching: the console asks for the
-// screen with SIGUSR1 and gives it back with SIGUSR2. Every platform call
-// goes through fb_device.h.
+// screen with SIGUSR1 and gives it back with SIGUSR2. While the show runs
+// the console is in graphics mode, so its own text stays off the screen.
+// Every platform call goes through fb_device.h.
 #include "skarn.h"
 #include "fb_device.h"
 #include "transform.h"
@@ -16,7 +17,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
-#include <unistd.h>
 
 // ---------------------------------------------------------------- device state
 
@@ -43,8 +43,7 @@ static int32_t fb_frame_width = 0, fb_frame_height = 0;
 static volatile sig_atomic_t fb_console_state = FB_ACTIVE;
 static volatile sig_atomic_t fb_palette_lost = 0;   // the console set its own colours meanwhile
 static volatile sig_atomic_t fb_vt_owned = 0;       // our VT_PROCESS mode is in force
-static volatile sig_atomic_t fb_terminal_lost = 0;  // SIGHUP came
-static pid_t fb_owner = 0;                          // the process that opened the display
+static bool fb_graphics_set = false;                // the console is in KD_GRAPHICS
 
 static uint16_t fb_work_red[256], fb_work_green[256], fb_work_blue[256], fb_work_transp[256];
 static uint16_t fb_saved_red[256], fb_saved_green[256], fb_saved_blue[256], fb_saved_transp[256];
@@ -86,11 +85,16 @@ static void fb_put_working_cmap(void)
 
 // ---------------------------------------------------------------- the console
 
-// Hands switching back to the kernel (VT_AUTO), first allowing a release
+// Gives the console back: text mode again (it paints its text and its
+// colours), and switching to the kernel (VT_AUTO), first allowing a release
 // the kernel still waits for, so the switch the viewer asked for happens.
-// Only ioctls: also runs in the hang-up handler and at exit.
+// Also the exit handler.
 static void fb_console_give_back(void)
 {
+    if (fb_graphics_set) {
+        fb_graphics_set = false;
+        fbdev_set_kd_mode(KD_TEXT);
+    }
     if (!fb_vt_owned)
         return;
     fb_vt_owned = 0;
@@ -113,20 +117,6 @@ void fb_on_console_acquire(int)
         memset(memory, 0, fb_fixed.smem_len);
     fb_palette_lost = 1;
     fb_console_state = FB_ACTIVE;
-}
-
-// The terminal hung up: the console goes back at once, and the next frame
-// ends the show in order. The music process inherits this handler; there
-// it does what the signal would have done.
-static void fb_on_terminal_lost(int sig)
-{
-    if (getpid() != fb_owner) {
-        signal(sig, SIG_DFL);
-        raise(sig);
-        return;
-    }
-    fb_console_give_back();
-    fb_terminal_lost = 1;
 }
 
 static void fb_install_handler(int sig, void (*handler)(int), int also_blocked)
@@ -205,9 +195,7 @@ int display_open(int, char **, const char *, int width, int height)
     }
 
     // Active before the console can ask: a request cannot be overwritten.
-    fb_owner = getpid();
     fb_console_state = FB_ACTIVE;
-    fb_terminal_lost = 0;
     fb_install_handler(SIGUSR1, fb_on_console_release, SIGUSR2);
     fb_install_handler(SIGUSR2, fb_on_console_acquire, SIGUSR1);
     struct vt_mode mode = {};
@@ -220,14 +208,13 @@ int display_open(int, char **, const char *, int width, int height)
         fflush(stdout);
         exit(-8);
     }
-    // From here every way out hands the console back: display_close, the
-    // exit handler (a failed open, no answer to the question, the fatal
-    // path) and the hang-up handler.
+    // From here every way out hands the console back: display_close (the
+    // end, the fatal path, a stop signal) or the exit handler (a failed
+    // open, no answer to the question).
     fb_vt_owned = 1;
     static bool exit_handler_set = false;
     if (!exit_handler_set)
         exit_handler_set = atexit(fb_console_give_back) == 0;
-    fb_install_handler(SIGHUP, fb_on_terminal_lost, 0);
 
     fb_device = fbdev_open(fb_device_path);
     if (fb_device < 0) {
@@ -300,6 +287,9 @@ int display_open(int, char **, const char *, int width, int height)
     printf("\033[?1c\n");  // hides the console's text cursor
     fflush(stdout);
     fbdev_pause(200000000);
+    // The console stops painting (its cursor, later text, kernel messages)
+    // over the show until the close.
+    fb_graphics_set = fbdev_set_kd_mode(KD_GRAPHICS) == 0;
     memset(fb_memory, 0, fb_fixed.smem_len);
     fb_palette_lost = 0;
     return 0;
@@ -330,8 +320,6 @@ void display_set_palette(const Palette *pal)
 
 void display_put_frame(const Image *frame)
 {
-    if (fb_terminal_lost)
-        show_fatal("", -1);
     fb_answer_release();
     if (fb_console_state != FB_ACTIVE || !fb_origin || !frame)
         return;
@@ -383,8 +371,7 @@ void display_close(void)
     fbdev_unmap(memory, fb_fixed.smem_len);
     fbdev_close(fb_device);
     fb_device = -1;
+    fb_console_give_back();
     printf("\033[?0c\n");  // the text cursor comes back
     fflush(stdout);
-    fb_console_give_back();
-    signal(SIGHUP, SIG_DFL);
 }
