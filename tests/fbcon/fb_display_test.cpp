@@ -200,11 +200,7 @@ TEST(FbDisplay, FramesLandWhereTheModeSaysAtEveryDepth)
     for (const auto &t : cases) {
         SCOPED_TRACE(testing::Message() << t.xres << "x" << t.yres << "x" << t.bpp << " answer " << t.reply);
         fake_reset(t.xres, t.yres, t.bpp, t.pad, t.xoff, t.yoff);
-        const std::string out = open_display(t.reply);
-        EXPECT_NE(out.find(std::string("The display is a fake fb ") +
-                           (t.bpp == 8 ? "pseudo color (like atari)" : "true color") + " with " +
-                           std::to_string(t.xres) + " X " + std::to_string(t.yres) + "\n"),
-                  std::string::npos);
+        open_display(t.reply);
         EXPECT_EQ(fake.memory, std::vector<uint8_t>(fake.memory.size(), 0)) << "cleared at open";
         display_set_palette(&pal);
         display_put_frame(&frame.image);
