@@ -18,13 +18,8 @@ program=$(realpath "$1")
 data=$(realpath "$2")
 fbvm=$(cd "$(dirname "$0")/../vm" && pwd)/fbvm.sh
 work=$(mktemp -d /tmp/skarn_fbvm_XXXXXX)
-pids=()
-trap 'kill ${pids[@]+"${pids[@]}"} 2>/dev/null; wait; rm -rf "$work"' EXIT
-trap 'exit 143' TERM
-trap 'exit 130' INT
 . "$(dirname "$0")/../vm/vm_lib.sh"
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+vm_begin
 
 out=$(cd "$data" && echo 0 | "$program")
 status=$?
@@ -32,7 +27,6 @@ status=$?
 # The silent driver's number in the list printed before the device question.
 nosound=$(cd "$data" && echo 4 | "$program" | sed -n 's/^ *\([0-9]*\) Nosound.*/\1/p')
 [ -n "$nosound" ] || { echo "FAIL: no silent driver"; exit 1; }
-"$fbvm" --setup > "$work/setup.log" 2>&1 || { cat "$work/setup.log"; echo "FAIL: fbvm set-up"; exit 1; }
 
 # run NAME REPLY SHOT-TIMES FBVM-OPTIONS...: fbvm's status goes to $work/NAME.rc.
 run() {

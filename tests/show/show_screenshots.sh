@@ -32,18 +32,8 @@ done
 [ -x "$program" ] || fail "no program $program"
 [ -f "$data/grafika/1/none.pcx" ] || fail "no data in $data"
 
-# Xvfb picks a free display and writes its number once it accepts clients.
-exec 3> "$work/displayfd"
-Xvfb -displayfd 3 -nolisten tcp -screen 0 640x480x24 >/dev/null 2>&1 &
-xvfb_pid=$!
-exec 3>&-
-for _ in $(seq 100); do
-    [ -s "$work/displayfd" ] && break
-    sleep 0.1
-done
-display=":$(head -n1 "$work/displayfd")"
-[ "$display" != ":" ] || fail "Xvfb did not start"
-export DISPLAY=$display
+. "$(dirname "$0")/../support/xvfb.sh"
+xvfb_start || fail "Xvfb did not start"
 
 # 0: no music; 1: shared memory, pixel size 1.
 (cd "$data" && export SKARN_SHOW_TAG=$work && exec "$program" > "$work/out" 2>&1 <<< $'0\n1\n') &

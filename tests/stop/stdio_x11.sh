@@ -26,17 +26,8 @@ fail() {
     exit 1
 }
 
-exec 3> "$work/displayfd"
-Xvfb -displayfd 3 -nolisten tcp -screen 0 640x480x24 >/dev/null 2>&1 &
-xvfb_pid=$!
-exec 3>&-
-for _ in $(seq 100); do
-    [ -s "$work/displayfd" ] && break
-    sleep 0.1
-done
-display=":$(head -n1 "$work/displayfd")"
-[ "$display" != ":" ] || fail "Xvfb did not start"
-export DISPLAY=$display
+. "$(dirname "$0")/../support/xvfb.sh"
+xvfb_start || fail "Xvfb did not start"
 cd "$data"
 
 case $case in

@@ -38,17 +38,8 @@ mkdir "$work/data"
 cp -r "$data/." "$work/data/"
 rm -f "$work/data/music.wav"
 
-exec 3> "$work/displayfd"
-Xvfb -displayfd 3 -nolisten tcp -screen 0 640x480x24 >/dev/null 2>&1 &
-xvfb_pid=$!
-exec 3>&-
-for _ in $(seq 100); do
-    [ -s "$work/displayfd" ] && break
-    sleep 0.1
-done
-display=":$(head -n1 "$work/displayfd")"
-[ "$display" != ":" ] || fail "Xvfb did not start"
-export DISPLAY=$display
+. "$(dirname "$0")/../support/xvfb.sh"
+xvfb_start || fail "Xvfb did not start"
 
 # The WAV writer's number in the library's list.
 wav=$(cd "$work" && printf '4\n' | "$program" 2>/dev/null | sed -n 's/^ *\([0-9]*\) Wav disk writer.*/\1/p')

@@ -16,24 +16,8 @@ program=$(realpath "$1")
 data=$(realpath "$2")
 fbvm=$(realpath "$3")
 work=$(mktemp -d /tmp/skarn-svga-XXXXXX)
-pids=()
-cleanup() {
-    for p in ${pids[@]+"${pids[@]}"}; do kill "$p" 2>/dev/null; done
-    wait 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 143' TERM
-trap 'exit 130' INT
 . "$(dirname "$0")/../vm/vm_lib.sh"
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-
-for tool in qemu-system-x86_64 convert perl; do
-    command -v $tool >/dev/null || { echo "FAIL: $tool is not installed"; exit 1; }
-done
-[ -f "$data/grafika/1/hatter04.pcx" ] || { echo "FAIL: no data in $data"; exit 1; }
-"$fbvm" --setup >/dev/null 2>&1 || { echo "FAIL: the VM runner cannot set itself up"; exit 1; }
+vm_begin
 
 # shots NAME FIRST LAST: --shot options every 3 s
 shots() { for ((t = $2; t <= $3; t += 3)); do echo "--shot $t:$work/$1-$t.png"; done; }

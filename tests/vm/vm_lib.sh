@@ -1,6 +1,29 @@
 # vm_lib.sh: what the VM tests share; sourced, with $work set to the test's
 # temporary folder, where the runs keep their run folders ($work/NAME).
 
+# vm_begin: with $data and $fbvm set, the start of every VM test: the
+# background jobs in pids are stopped and the folder removed at the end; a
+# stopped test stops its VMs; fail counts failures; the tools, the show's
+# data and the VM runner's cache are checked.
+vm_begin() {
+    pids=()
+    failures=0
+    trap vm_cleanup EXIT
+    trap 'exit 143' TERM
+    trap 'exit 130' INT
+    for tool in qemu-system-x86_64 convert perl; do
+        command -v $tool >/dev/null || { echo "FAIL: $tool is not installed"; exit 1; }
+    done
+    [ -f "$data/grafika/1/hatter04.pcx" ] || { echo "FAIL: no data in $data"; exit 1; }
+    "$fbvm" --setup >/dev/null 2>&1 || { echo "FAIL: the VM runner cannot set itself up"; exit 1; }
+}
+vm_cleanup() {
+    for p in ${pids[@]+"${pids[@]}"}; do kill "$p" 2>/dev/null; done
+    wait 2>/dev/null
+    rm -rf "$work"
+}
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
 # vm_shot_after_exit NAME: after the program's own end, one screendump
 # through the VM's human monitor into $work/NAME-end.png, then the VM is
 # stopped (a late --shot only keeps it up till then).
