@@ -114,11 +114,64 @@ void parts_move_window(PartsWindow *win, int step_x, int step_y)
     }
 }
 
-void parts_fatal_load(const char *path)
+void parts_row_shifts(int32_t *shifts, int phase, int shift)
+{
+    for (int r = 0; r < 240; r++)
+        shifts[r] = (sin_table[(8u * (unsigned)(r + phase)) & 1023] * 320) >> shift;
+}
+
+void parts_copy_rows_shifted(Image *dst, const Image *src, const int32_t *shifts)
+{
+    for (int r = 0; r < 240; r++) {
+        int s = shifts[r] % 320;
+        if (s < 0)
+            s += 320;
+        const uint8_t *in = src->pixels + r * 320;
+        uint8_t *out = dst->pixels + r * 320;
+        // Rotating right by s: the last s source pixels open the row.
+        memcpy(out, in + 320 - s, (size_t)s);
+        memcpy(out + s, in, (size_t)(320 - s));
+    }
+}
+
+void parts_make_light_levels(Image *img, int base)
+{
+    for (int i = 0; i < 320 * 240; i++)
+        img->pixels[i] = (uint8_t)((img->pixels[i] >> 3) + base);
+}
+
+// The fatal message of a picture that did not load; parts 5 and 6 spell
+// the verb "Can't", the other parts "Cann't".
+[[noreturn]] static void parts_fatal_picture(const char *verb, const char *path)
 {
     char message[1024];
-    snprintf(message, sizeof message, "Cann't load image %s !\n", path);
+    snprintf(message, sizeof message, "%s load image %s !\n", verb, path);
     show_fatal(message, -1);
+}
+
+static void parts_load_checked(const char *verb, const char *path, Image **out, Palette *pal, int min_width,
+                               int min_height, int max_width, int max_height)
+{
+    if (pcx_load_image(path, out, pal) != 5)
+        parts_fatal_picture(verb, path);
+    const Image *img = *out;
+    if (img->width < min_width || img->height < min_height || img->width > max_width ||
+        img->height > max_height) {
+        image_destroy(out);
+        *out = nullptr;
+        parts_fatal_picture(verb, path);
+    }
+}
+
+void parts_load_picture_cant(const char *path, Image **out, Palette *pal, int min_width, int min_height,
+                             int max_width, int max_height)
+{
+    parts_load_checked("Can't", path, out, pal, min_width, min_height, max_width, max_height);
+}
+
+void parts_fatal_load(const char *path)
+{
+    parts_fatal_picture("Cann't", path);
 }
 
 void parts_fatal_alloc_image(void)
@@ -129,13 +182,5 @@ void parts_fatal_alloc_image(void)
 void parts_load_picture(const char *path, Image **out, Palette *pal, int min_width, int min_height,
                         int max_width, int max_height)
 {
-    if (pcx_load_image(path, out, pal) != 5)
-        parts_fatal_load(path);
-    const Image *img = *out;
-    if (img->width < min_width || img->height < min_height || img->width > max_width ||
-        img->height > max_height) {
-        image_destroy(out);
-        *out = nullptr;
-        parts_fatal_load(path);
-    }
+    parts_load_checked("Cann't", path, out, pal, min_width, min_height, max_width, max_height);
 }

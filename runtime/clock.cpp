@@ -46,6 +46,9 @@ int wait_until_ms(int base_ms, int offset_ms)
     // right across a wrap of the 32-bit value.
     while (ms_diff(clock_ms(), deadline) < 0) {
     }
+    // Every part's frame loop passes here: the place to end the show when
+    // a stop signal came during the frame.
+    show_check_stop();
     return 0;
 }
 

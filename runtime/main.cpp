@@ -11,6 +11,8 @@ int main(int argc, char **argv)
 {
     Image *frame_image = nullptr;
 
+    show_open_standard_files();
+    show_install_stop_handlers();
     printf("*** %s *** \n", show_title);
     sound_setup();
     display_open(argc, argv, show_title, 320, 240);
@@ -78,5 +80,7 @@ int main(int argc, char **argv)
     printf("------------------- Skarn ------------------\n");
     printf("- Grimfall - '99 - On The CONTEST - Hungary -\n");
     printf("--------- a software show by velk ---------\n\n");
+    // A stop that came during the shutdown still ends the process by its signal.
+    show_check_stop();
     return 0;
 }

@@ -15,7 +15,13 @@ int prompt_int(const char *prompt, int min, int max)
         fputs(prompt, stdout);
         fflush(stdout);
         memset(line, 0, sizeof line);
-        if (!fgets(line, 255, stdin)) {
+        const bool got = fgets(line, 255, stdin) != nullptr;
+        show_check_stop();
+        if (!got && ferror(stdin) && errno == EINTR) {
+            clearerr(stdin);  // a signal that does not stop the show
+            continue;
+        }
+        if (!got) {
             // Nobody left to answer: asking again would never end.
             printf("\nNo answer on standard input, giving up.\n");
             fflush(stdout);

@@ -51,6 +51,18 @@ void blank_screen(Image *frame);
 // display, stop the music, shut sound down, exit with status.
 [[noreturn]] void show_fatal(const char *message, int status);
 
+// Opens /dev/null on any of descriptors 0, 1 and 2 that is closed, so no
+// device or connection opened later takes their place. First thing in main.
+void show_open_standard_files(void);
+// SIGINT, SIGTERM, SIGHUP and SIGQUIT only raise a flag; the frame waits, the black
+// screens and the questions look at it through show_check_stop.
+void show_install_stop_handlers(void);
+// The signal that asked the show to stop, or 0.
+int show_stop_requested(void);
+// After a stop signal: close the display, stop the music, shut sound down
+// and end the process by that signal. Returns at once when none has come.
+void show_check_stop(void);
+
 // ---------------------------------------------------------------- image record
 
 int image_create(Image **out, int width, int height);

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -31,8 +32,10 @@ static const long music_stop_grace_ms = 2000;
 // Set by the music process's signal handler, read by its play loop.
 static volatile sig_atomic_t music_child_stop_requested = 0;
 
-// The signals the music process takes as "stop"; music_stop sends the first.
-static const int music_stop_signals[] = {SIGUSR1, SIGTERM, SIGINT};
+// The signals the music process takes as "stop"; music_stop sends the first,
+// and the kernel sends it too when the show's process dies (even by SIGKILL).
+// SIGHUP: a closed terminal ends the music with the show.
+static const int music_stop_signals[] = {SIGUSR1, SIGTERM, SIGINT, SIGHUP};
 
 // Blocks SIGCHLD, so the handler cannot reap the music process while its
 // pid is stored or signalled, and with stop_signals also the signals the
@@ -131,6 +134,14 @@ int sound_setup(void)
     return 0;
 }
 
+// The sound file that a disk writer of the library fills, or null.
+static const char *music_disk_file(void)
+{
+    return md_driver == &drv_wav ? "music.wav" : md_driver == &drv_aiff ? "music.aiff" : nullptr;
+}
+
+static void music_patch_disk_header(const char *path);
+
 // Frees the loaded song, if any.
 static void music_free_module(void)
 {
@@ -161,9 +172,14 @@ int music_load(const char *path)
 // The music process: plays the song until it ends or a stop signal comes.
 // The library takes a lock inside MikMod_Update, Player_Stop and
 // Player_Free, so the handler only raises a flag and the loop does the rest.
-[[noreturn]] static void music_child_run(const sigset_t *parent_mask)
+[[noreturn]] static void music_child_run(const sigset_t *parent_mask, pid_t parent)
 {
     music_child_stop_requested = 0;
+    // Stop when the show's process is gone, however it ended; it may have
+    // ended before this was in place, then the music never starts.
+    prctl(PR_SET_PDEATHSIG, SIGUSR1);
+    if (getppid() != parent)
+        music_child_stop_requested = 1;
     sigset_t mask = *parent_mask;
     for (int sig : music_stop_signals) {
         music_install_handler(sig, music_child_on_signal, 0);
@@ -185,8 +201,11 @@ int music_load(const char *path)
     }
     // The disk writers' data sits in stdio buffers; the library is never
     // shut down here (the parent owns it), so flush and leave without
-    // running the show's exit handlers.
+    // running the show's exit handlers. The header's sizes are set here
+    // too, so the file is whole even if the show's process died meanwhile.
     fflush(nullptr);
+    if (const char *disk_file = music_disk_file())
+        music_patch_disk_header(disk_file);
     _exit(0);
 }
 
@@ -201,9 +220,10 @@ void music_start(void)
     // Anything still buffered (text, the WAV header) would otherwise be
     // written once by each process.
     fflush(nullptr);
+    const pid_t parent = getpid();
     pid_t pid = fork();
     if (pid == 0)
-        music_child_run(&old_mask);
+        music_child_run(&old_mask, parent);
     if (pid > 0) {
         music_pid = pid;
         music_playing = 1;
@@ -305,7 +325,7 @@ void sound_shutdown(void)
         return;
     music_stop();
     music_free_module();
-    const char *disk_file = md_driver == &drv_wav ? "music.wav" : md_driver == &drv_aiff ? "music.aiff" : nullptr;
+    const char *disk_file = music_disk_file();
     MikMod_Exit();
     if (disk_file)
         music_patch_disk_header(disk_file);

@@ -23,8 +23,10 @@ struct BenchData {
     {
         trig_build_tables();
         srand(7);
-        image_create(&work_image_a, 320, 240);
-        image_create(&work_image_b, 320, 240);
+        if (!work_image_a) {
+            image_create(&work_image_a, 320, 240);
+            image_create(&work_image_b, 320, 240);
+        }
         image_create(&frame, 320, 240);
         old_dir = std::filesystem::current_path().string();
         char templ[] = "/tmp/skarn_bench_parts_XXXXXX";

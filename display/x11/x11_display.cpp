@@ -69,6 +69,21 @@ static int x11_on_io_error(Display *)
     exit(-1);
 }
 
+// A request of ours that the server refused: the show cannot go on drawing
+// into a window or image that may be gone. Xlib allows no requests from
+// here, so the connection is left to close with the process; the music is
+// stopped first, since its process shares the connection.
+static int x11_on_error(Display *display, XErrorEvent *event)
+{
+    char text[160];
+    XGetErrorText(display, event->error_code, text, sizeof text);
+    fprintf(stderr, "X protocol error: %s (request %d)!\n", text, event->request_code);
+    x11_connection = nullptr;
+    music_stop();
+    sound_shutdown();
+    exit(-1);
+}
+
 // Catches the server's refusal of the shared segment (a remote display, or
 // a server that cannot reach the segment) instead of Xlib's default
 // handler, which would end the process.
@@ -89,6 +104,7 @@ int display_open(int argc, char **argv, const char *title, int width, int height
     if (x11_open_window(argc, argv, title, width, height, size) == -1)
         exit(-1);
     XSetIOErrorHandler(x11_on_io_error);
+    XSetErrorHandler(x11_on_error);
 
     if (shm_wanted)
         use_shm = XShmQueryExtension(x11_connection) ? 1 : 0;

@@ -66,3 +66,11 @@ void PartsTest::TearDown()
     std::filesystem::current_path(old_dir);
     std::filesystem::remove_all(temp_dir);
 }
+
+void parts_test_copy_show_data(void)
+{
+    for (const char *folder : {"grafika", "3d"})
+        std::filesystem::copy(std::string(SKARN_DATA_DIR) + "/" + folder, folder,
+                              std::filesystem::copy_options::recursive |
+                                  std::filesystem::copy_options::overwrite_existing);
+}

@@ -1,4 +1,4 @@
-// parts_test.h: the fixture the tests of parts 1, 2, 3 and 8 share: a temp
+// parts_test.h: the fixture the tests of the parts share: a temp
 // folder to run in (the parts read their pictures by relative path), the
 // shared tables and work images, the recording display and the virtual
 // clock, and small pictures written with pcx_save.
@@ -43,3 +43,8 @@ protected:
             statement;                                                                                   \
         },                                                                                               \
         ::testing::ExitedWithCode(255), message)
+
+// Copies the generated pictures and objects of the show ("grafika", "3d")
+// into the test's folder (over what is there), where a test may then
+// break them.
+void parts_test_copy_show_data(void);

@@ -19,8 +19,29 @@ struct ShowRun {
     int status = -1;
     std::string out;
     std::vector<std::pair<char, uint32_t>> calls;
+    std::vector<int32_t> origins;  // the part clock's origin at each call
     std::string tail;
 };
+
+// Reads the recording back end's log into run: one "op checksum origin"
+// line per call, then the lines about the last frame and palette.
+void read_call_log(const std::string &path, ShowRun *run)
+{
+    std::ifstream log(path);
+    std::string op, sum;
+    int32_t origin = 0;
+    while (log >> op) {
+        if (op.size() == 1) {
+            log >> sum >> origin;
+            run->calls.push_back({op[0], (uint32_t)strtoul(sum.c_str(), nullptr, 16)});
+            run->origins.push_back(origin);
+        } else {
+            std::string rest;
+            std::getline(log, rest);
+            run->tail += op + rest + "\n";
+        }
+    }
+}
 
 // Runs a program in an empty temporary folder with answers on stdin.
 ShowRun run_show(const char *program, const std::string &answers, const std::string &env = "")
@@ -39,18 +60,7 @@ ShowRun run_show(const char *program, const std::string &answers, const std::str
     std::stringstream ss;
     ss << out.rdbuf();
     run.out = ss.str();
-    std::ifstream log(dir.file("log"));
-    std::string op, sum;
-    while (log >> op) {
-        if (op.size() == 1) {
-            log >> sum;
-            run.calls.push_back({op[0], (uint32_t)strtoul(sum.c_str(), nullptr, 16)});
-        } else {
-            std::string rest;
-            std::getline(log, rest);
-            run.tail += op + rest + "\n";
-        }
-    }
+    read_call_log(dir.file("log"), &run);
     return run;
 }
 
@@ -109,6 +119,77 @@ TEST(Show, RunsItsWholeSequenceAndEndsBlack)
     EXPECT_NE(run.tail.find("last-frame 320 240"), std::string::npos) << run.tail;
 }
 
+namespace {
+
+// The call log as blank screens ('B') and runs of frames ('F'), each run
+// with the part clock's origin and its frame count.
+struct ShowStep {
+    char kind;
+    int32_t origin;
+    int frames;
+};
+
+std::vector<ShowStep> show_steps(const ShowRun &run)
+{
+    std::vector<ShowStep> steps;
+    for (size_t i = 0; i < run.calls.size(); i++) {
+        if (i + 2 < run.calls.size() && run.calls[i] == std::make_pair('p', black_palette_sum()) &&
+            run.calls[i + 1] == std::make_pair('f', black_frame_sum()) && run.calls[i + 2].first == 'r') {
+            steps.push_back({'B', 0, 0});
+            i += 2;
+        } else if (run.calls[i].first == 'f') {
+            if (steps.back().kind != 'F' || steps.back().origin != run.origins[i])
+                steps.push_back({'F', run.origins[i], 0});
+            steps.back().frames++;
+        }
+    }
+    return steps;
+}
+
+}  // namespace
+
+// Which part draws each frame: every run starts the part clock, so the
+// frames of one run share its origin. After the seven blank screens of the
+// load phase, the runs come in the show's order with a blank screen before
+// each but part 3, each with the frames of its duration, each starting
+// when the one before has had its time (within a frame period).
+TEST(Show, PartsRunInTheShowsOrderForTheirDurations)
+{
+    ShowRun run = run_show(SKARN_RECORDED_PROGRAM, "0\n");
+    ASSERT_EQ(run.status, 0) << run.out;
+    struct Part {
+        int number, tenths, period_ms;
+        bool blank_before;
+    };
+    const Part parts[] = {
+        {1, 217, 70, true}, {2, 245, 60, true}, {3, 27, 60, false}, {5, 325, 70, true},
+        {4, 165, 60, true}, {6, 106, 60, true}, {7, 216, 60, true}, {8, 30, 50, true},
+    };
+    std::string want = "BBBBBBB", got;
+    std::vector<const Part *> shown;
+    for (const Part &p : parts) {
+        want += std::string(p.blank_before ? "B" : "") + "F";
+        shown.push_back(&p);
+    }
+    std::vector<ShowStep> runs;
+    for (const ShowStep &s : show_steps(run)) {
+        got += s.kind;
+        if (s.kind == 'F')
+            runs.push_back(s);
+    }
+    ASSERT_EQ(got, want + "B");
+    for (size_t i = 0; i < runs.size(); i++) {
+        const Part &p = *shown[i];
+        // The virtual clock charges 50 us a reading: a long part may lose a frame or two.
+        EXPECT_NEAR(runs[i].frames, (p.tenths * 100 + p.period_ms - 1) / p.period_ms, 3) << "part " << p.number;
+        if (i > 0) {
+            const int took = runs[i].origin - runs[i - 1].origin, due = shown[i - 1]->tenths * 100;
+            EXPECT_TRUE(took >= due && took <= due + shown[i - 1]->period_ms + 10) << "part " << p.number << " " << took;
+        }
+    }
+    EXPECT_EQ(run.calls.back().first, 'c');
+}
+
 // On the virtual clock, with its fixed time of day for the random seed, the
 // show is the same frame for frame on every run.
 TEST(Show, TwoRunsShowTheSameFrames)
@@ -158,4 +239,47 @@ TEST(ShowDeathTest, FatalPathClosesDisplayAndExitsWithStatus)
 {
     EXPECT_EXIT(show_fatal("Cann't load image x !\n", -1), testing::ExitedWithCode(255),
                 "");
+}
+
+// A stop signal only raises a flag; the next frame wait, black screen or
+// question closes the display and ends the process by that signal.
+TEST(ShowDeathTest, StopSignalEndsByItselfAfterClosingTheDisplay)
+{
+    TempDir dir;
+    const std::string log = dir.file("log");
+    struct Place {
+        const char *name;
+        void (*reach)(void);
+    };
+    const Place places[] = {
+        {"frame wait", [] { wait_until_ms(clock_ms(), 0); }},
+        {"black screen",
+         [] {
+             static Image *frame = nullptr;
+             image_create(&frame, 320, 240);
+             blank_screen(frame);
+         }},
+        {"question", [] { prompt_int("? ", 1, 2); }},
+    };
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        for (const Place &place : places) {
+            SCOPED_TRACE(std::string(place.name) + " " + strsignal(sig));
+            unlink(log.c_str());
+            EXPECT_EXIT(
+                {
+                    setenv("SKARN_RECORD_LOG", log.c_str(), 1);
+                    recording_reset();
+                    show_install_stop_handlers();
+                    raise(sig);  // taken by the handler: the process goes on
+                    fputs("still here\n", stderr);
+                    place.reach();
+                    _exit(0);
+                },
+                testing::KilledBySignal(sig), "still here");
+            ShowRun run;
+            read_call_log(log, &run);
+            ASSERT_FALSE(run.calls.empty());
+            EXPECT_EQ(run.calls.back().first, 'c') << "the display was not closed last";
+        }
+    }
 }

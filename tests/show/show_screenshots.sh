@@ -2,8 +2,8 @@
 # show_screenshots.sh PROGRAM DATA_DIR
 # Runs the X11 show under its own Xvfb from the data folder (no music, shared
 # memory at pixel size 1), takes a screenshot of its window every quarter
-# second and checks: the show exits 0; shots inside parts 1, 2, 3 and 8 are
-# not black and all differ; no process and no shared segment of the show is
+# second and checks: the show exits 0; a shot inside each of the eight parts
+# is not black and all differ; no process and no shared segment of the show is
 # left. Shots stay in a temp folder that is removed at the end (set
 # SKARN_KEEP_SHOTS=dir to keep the PNGs there).
 set -u
@@ -81,16 +81,22 @@ nearest() {
     awk -v want="$1" 'BEGIN {best = -1} {d = $2 - want; if (d < 0) d = -d;
         if (best < 0 || d < bestd) {best = $1; bestd = d}} END {print best}' "$work/shots"
 }
-# Part 1 from the first lit shot; part 2 after 21.7 s, part 3 after 46.2 s;
-# part 8 is the show's last part, faded in and holding 1.6 s before the end.
+# Part 1 from the first lit shot, then the parts in the show's order:
+# 2 at 21.7 s, 3 at 46.2 s, 5 at 48.9 s, 4 at 81.4 s (its balls from 5.4 s
+# on), 6 at 97.9 s, 7 at 108.5 s (its first page whole from 2 s on); part 8
+# is the show's last part, faded in and holding 1.6 s before the end.
 declare -A shot
 shot[part1]=$(nearest $((first + 5000)))
 shot[part2]=$(nearest $((first + 21700 + 12000)))
-shot[part3]=$(nearest $((first + 21700 + 24500 + 500)))
+shot[part3]=$(nearest $((first + 46200 + 500)))
+shot[part5]=$(nearest $((first + 48900 + 10000)))
+shot[part4]=$(nearest $((first + 81400 + 8000)))
+shot[part6]=$(nearest $((first + 97900 + 5000)))
+shot[part7]=$(nearest $((first + 108500 + 2500)))
 shot[part8]=$(nearest $((end - 1600)))
 
 sigs=""
-for part in part1 part2 part3 part8; do
+for part in part1 part2 part3 part5 part4 part6 part7 part8; do
     i=${shot[$part]}
     [ "$i" -ge 0 ] || fail "no shot for $part"
     m=$(mean "$i")

@@ -1,6 +1,7 @@
 // recording_display.cpp: the recording back end. When SKARN_RECORD_LOG names
-// a file, display_close writes the call log there (one line per call), so a
-// whole program run in a child process can be checked. When
+// a file, display_close writes the call log there (one line per call: the
+// call, its checksum and the part clock's origin), so a whole program run in
+// a child process can be checked. When
 // SKARN_RECORD_FRAME_US is set, each frame also takes that many real
 // microseconds, so a process running beside the show (the music) gets
 // wall-clock time while the show itself runs on virtual time.
@@ -9,6 +10,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <unistd.h>
+
+// The part clock's origin, read weakly: a program that never starts the part
+// clock (the music tests) need not link it, and records 0.
+extern int32_t timer_origin_ms __attribute__((weak));
+
+static int32_t recording_origin(void)
+{
+    return &timer_origin_ms ? timer_origin_ms : 0;
+}
 
 std::vector<RecordedCall> recording_calls;
 Palette recording_palette;
@@ -48,14 +58,14 @@ std::string recording_ops(void)
 
 int display_open(int, char **, const char *, int, int)
 {
-    recording_calls.push_back({'o', 0});
+    recording_calls.push_back({'o', 0, recording_origin()});
     return 0;
 }
 
 void display_set_palette(const Palette *pal)
 {
     recording_palette = *pal;
-    recording_calls.push_back({'p', recording_checksum(pal->rgb, sizeof pal->rgb)});
+    recording_calls.push_back({'p', recording_checksum(pal->rgb, sizeof pal->rgb), recording_origin()});
 }
 
 void display_put_frame(const Image *frame)
@@ -65,7 +75,7 @@ void display_put_frame(const Image *frame)
     recording_width = frame->width;
     recording_height = frame->height;
     recording_frame_count++;
-    recording_calls.push_back({'f', recording_checksum(frame->pixels, n)});
+    recording_calls.push_back({'f', recording_checksum(frame->pixels, n), recording_origin()});
     if (recording_keep_frames) {
         recording_frames.push_back(recording_frame);
         recording_frame_palettes.push_back(recording_palette);
@@ -80,12 +90,12 @@ void display_put_frame(const Image *frame)
 
 void display_wait_retrace(void)
 {
-    recording_calls.push_back({'r', 0});
+    recording_calls.push_back({'r', 0, recording_origin()});
 }
 
 void display_close(void)
 {
-    recording_calls.push_back({'c', 0});
+    recording_calls.push_back({'c', 0, recording_origin()});
     const char *path = getenv("SKARN_RECORD_LOG");
     if (!path)
         return;
@@ -93,7 +103,7 @@ void display_close(void)
     if (!f)
         return;
     for (const RecordedCall &c : recording_calls)
-        fprintf(f, "%c %08x\n", c.op, c.sum);
+        fprintf(f, "%c %08x %d\n", c.op, c.sum, c.origin);
     // The last frame's pixels and palette, so a caller can look at them.
     fprintf(f, "last-frame %d %d %08x\n", recording_width, recording_height,
             recording_checksum(recording_frame.data(), recording_frame.size()));

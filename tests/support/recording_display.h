@@ -12,6 +12,8 @@
 struct RecordedCall {
     char op;          // 'o' open, 'p' palette, 'f' frame, 'r' retrace, 'c' close
     uint32_t sum;     // palette or frame checksum (FNV-1a), 0 for the others
+    int32_t origin;   // the part clock's start (timer_origin_ms) at the call:
+                      // every run of a part starts it, so it tells runs apart
 };
 
 extern std::vector<RecordedCall> recording_calls;

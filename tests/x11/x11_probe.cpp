@@ -5,7 +5,9 @@
 // every visible pixel (exact index and colormap on PseudoColor, exact pixel
 // value on TrueColor, 2x2 blocks at pixel size 2), then closes; exit 0 when
 // all matched. With the argument "loop" it shows frames until it is killed
-// or the server goes away; "music" does the same with the music playing.
+// or the server goes away; "music" does the same with the music playing;
+// "destroy" is "music" whose window is destroyed by another client after a
+// few frames, so the back end's next request is refused.
 #include "skarn.h"
 
 #include <X11/Xlib.h>
@@ -126,7 +128,8 @@ int main(int argc, char **argv)
 {
     // "music": the sound questions first and the module playing in its own
     // process while frames are shown, as in the show.
-    const bool music = argc > 1 && strcmp(argv[1], "music") == 0;
+    const bool destroy = argc > 1 && strcmp(argv[1], "destroy") == 0;
+    const bool music = destroy || (argc > 1 && strcmp(argv[1], "music") == 0);
     const bool loop = music || (argc > 1 && strcmp(argv[1], "loop") == 0);
     if (music)
         sound_setup();
@@ -159,6 +162,13 @@ int main(int argc, char **argv)
             display_set_palette(&pal);
             display_put_frame(frame);
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            if (destroy && n == 20) {
+                check = XOpenDisplay(nullptr);
+                if (!check)
+                    fail("second connection refused");
+                XDestroyWindow(check, probe_find_window());
+                XSync(check, False);
+            }
         }
     }
 

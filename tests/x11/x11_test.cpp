@@ -443,43 +443,58 @@ TEST(X11SharedMemory, ServerGoneMidShowEndsProgram)
     EXPECT_TRUE(segments_gone(pid));
 }
 
-// The server goes away while the music plays: the program ends with -1 and
-// takes its music process with it. The music goes to standard output, which
-// the test does not read: the pipe fills and the music process waits on it,
-// alive, however fast it could mix.
-TEST(X11SharedMemory, ServerGoneStopsTheMusicProcess)
+// The server goes away, or another client destroys the window, while the
+// music plays: the program says so, ends with -1 and takes its music
+// process with it. The music goes to standard output, which the test does
+// not read: the pipe fills and the music process waits on it, alive,
+// however fast it could mix.
+TEST(X11SharedMemory, LostServerOrRefusedRequestStopsTheMusicProcess)
 {
     struct stat st;
     if (stat(SKARN_DATA_DIR "/music/skarn.xm", &st) != 0)
         GTEST_SKIP() << "no music module in " SKARN_DATA_DIR;
-    XvfbServer x({"-screen", "0", "640x480x24"});
-    ASSERT_FALSE(x.display.empty());
-    Child p(SKARN_X11_PROBE, {"music"}, env_for(x), SKARN_DATA_DIR);
-    p.say("1\n");
-    ASSERT_TRUE(p.pump(20, "Standard output driver")) << p.out_text;
-    // The number in front of that driver's line.
-    const size_t at = p.out_text.rfind('\n', p.out_text.find("Standard output driver"));
-    const int driver = atoi(p.out_text.c_str() + at + 1);
-    ASSERT_GT(driver, 0) << p.out_text;
-    p.read_out = false;
-    p.say(std::to_string(driver) + "\n8000\n1\n");
-    ASSERT_TRUE(p.pump(30, "probe: showing")) << p.out_text << p.err_text;
-    const std::vector<pid_t> music = children_of(p.pid);
-    ASSERT_EQ(music.size(), 1u) << p.err_text;
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    ASSERT_FALSE(process_ended(music[0])) << "the music should still be waiting on its pipe";
-    x.stop();
-    EXPECT_EQ(p.finish(), 255) << p.err_text;
-    EXPECT_NE(p.err_text.find("Connection to the X server lost!"), std::string::npos) << p.err_text;
-    bool ended = false;
-    for (int i = 0; i < 250 && !ended; i++) {
-        ended = process_ended(music[0]);
+    struct Case {
+        const char *mode;
+        bool stop_server;
+        const char *message;
+    };
+    const Case cases[] = {
+        {"music", true, "Connection to the X server lost!"},
+        {"destroy", false, "X protocol error: BadDrawable"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.mode);
+        XvfbServer x({"-screen", "0", "640x480x24"});
+        ASSERT_FALSE(x.display.empty());
+        Child p(SKARN_X11_PROBE, {c.mode}, env_for(x), SKARN_DATA_DIR);
+        p.say("1\n");
+        ASSERT_TRUE(p.pump(20, "Standard output driver")) << p.out_text;
+        // The number in front of that driver's line.
+        const size_t at = p.out_text.rfind('\n', p.out_text.find("Standard output driver"));
+        const int driver = atoi(p.out_text.c_str() + at + 1);
+        ASSERT_GT(driver, 0) << p.out_text;
+        p.read_out = false;
+        p.say(std::to_string(driver) + "\n8000\n1\n");
+        ASSERT_TRUE(p.pump(30, "probe: showing")) << p.out_text << p.err_text;
+        const std::vector<pid_t> music = children_of(p.pid);
+        ASSERT_EQ(music.size(), 1u) << p.err_text;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        if (c.stop_server) {
+            ASSERT_FALSE(process_ended(music[0])) << "the music should still be waiting on its pipe";
+            x.stop();
+        }
+        EXPECT_EQ(p.finish(), 255) << p.err_text;
+        EXPECT_NE(p.err_text.find(c.message), std::string::npos) << p.err_text;
+        bool ended = false;
+        for (int i = 0; i < 250 && !ended; i++) {
+            ended = process_ended(music[0]);
+            if (!ended)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        EXPECT_TRUE(ended) << "music process " << music[0] << " left running";
         if (!ended)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            kill(music[0], SIGKILL);
     }
-    EXPECT_TRUE(ended) << "music process " << music[0] << " left running";
-    if (!ended)
-        kill(music[0], SIGKILL);
 }
 
 #ifdef SKARN_X11_PROGRAM

@@ -17,25 +17,23 @@ const SongSection song_sections[song_section_count] = {
     {"opening", 0.0, 192},   // 12 bars: pad, bells, then bass and beat come in
     {"tunnel", 21.7, 216},   // 13.5 bars: full groove, main theme
     {"melt", 46.2, 24},      // 1.5 bars: drums drop, a falling line over a rising sweep
-    {"bounce", 48.9, 288},   // 18 bars: second theme, staccato and bouncing
-    {"blobs", 81.4, 144},    // 9 bars: half time, soft and wide
+    {"blobs", 48.9, 288},    // 18 bars: half time, soft and wide, under the metaballs
+    {"bounce", 81.4, 144},   // 9 bars: second theme, staccato, under the bouncing balls
     {"objects", 97.9, 96},   // 6 bars: driving riff that builds
     {"pages", 108.5, 192},   // 12 bars: the theme at its fullest
-    {"close", 130.1, 64},    // the last chord, fading out
+    {"close", 130.1, 26},    // the last chord, faded out within the closing picture
 };
 
 void song_section_tempos(int bpm[song_section_count])
 {
     double t = 0;
     for (int i = 0; i < song_section_count; i++) {
-        if (i + 1 == song_section_count) {
-            bpm[i] = bpm[i - 1];
-            break;
-        }
         // A section of `rows` rows lasts rows * speed * 2.5 / bpm seconds;
-        // pick the whole bpm that lands its end nearest the next start,
-        // counting from where the previous sections really ended.
-        double wanted = song_sections[i + 1].start_s - t;
+        // pick the whole bpm that lands its end nearest the next start (the
+        // song's end for the last), counting from where the previous
+        // sections really ended.
+        const double end = i + 1 < song_section_count ? song_sections[i + 1].start_s : song_end_s;
+        double wanted = end - t;
         double ticks = double(song_sections[i].rows) * song_speed;
         int b = int(std::lround(ticks * 2.5 / wanted));
         bpm[i] = b < 32 ? 32 : b > 255 ? 255 : b;
@@ -428,61 +426,76 @@ void section_melt(int at)
     snare_roll(at + 16, 8, 1, 16, 50);
 }
 
-void section_bounce(int at)
-{
-    crash(at, 44);
-    for (int pass = 0; pass < 4; pass++)
-        pads(at + pass * 4 * bar, prog_bounce, 4, 1, pass < 2 ? 16 : 19);
-    const Chord turn[2] = {{G, minor}, {A, major}};
-    pads(at + 16 * bar, turn, 2, 1, 20);
-
-    drums(at, ch_kick, synth_kick, 58, "X...X...X...X..x", 16);
-    drums(at, ch_snare, synth_snare, 46, "....X.......X.g.", 16);
-    drums(at, ch_hat, synth_hat, 34, "x.gox.gox.gox.go", 16);
-    for (int pass = 0; pass < 4; pass++)
-        bass(at + pass * 4 * bar, prog_bounce, 4, 44, "R-O-R-O-R-O-5-O-");
-    bass(at + 16 * bar, turn, 2, 42, "R.......R...R...");
-
-    for (int b = 0; b < 8; b++)
-        line(at + b * bar, ch_lead, synth_lead, 38, theme_b[b]);
-    for (int b = 0; b < 8; b++)
-        line(at + (8 + b) * bar, ch_lead, synth_lead, 40, theme_b[b]);
-    echo(at, at + 16 * bar, 3);
-    arpeggio(at + 8 * bar, ch_bell, prog_bounce, 4, 2, "02140214", 14);
-    arpeggio(at + 12 * bar, ch_bell, prog_bounce, 4, 1, "0124210342101243", 13);
-    // Two bars of break: bells alone over the turnaround, then a fill.
-    arpeggio(at + 16 * bar, ch_bell, turn, 2, 2, "01243421", 20);
-    drums(at + 16 * bar, ch_kick, synth_kick, 56, "X.......X.......");
-    drums(at + 17 * bar, ch_kick, synth_kick, 56, "X.......X.X.X.X.");
-    snare_roll(at + 17 * bar, 16, 2, 16, 40);
-    snare_roll(at + 17 * bar + 1, 15, 2, 12, 36);
-    key_off(at + 16 * bar, ch_lead);
-}
-
 void section_blobs(int at)
 {
+    // Half time, soft and wide: the slow theme twice, the second time with
+    // the bells higher and the hats busier, then two bars resting on D minor.
     crash(at, 30);
     pads(at, prog_blobs, 4, 1, 22);
     pads(at + 4 * bar, prog_blobs, 4, 1, 24);
+    pads(at + 8 * bar, prog_blobs, 4, 1, 24);
+    pads(at + 12 * bar, prog_blobs, 4, 1, 26);
     const Chord rest = {D, minor};
-    pads(at + 8 * bar, &rest, 1, 1, 22);
-    // Half time: kick on one, snare on three.
-    drums(at, ch_kick, synth_kick, 52, "X.........X.....", 8);
-    drums(at, ch_snare, synth_snare, 36, "........X.......", 8);
+    pads(at + 16 * bar, &rest, 1, 2, 22);
+    // Kick on one, snare on three.
+    drums(at, ch_kick, synth_kick, 52, "X.........X.....", 16);
+    drums(at, ch_snare, synth_snare, 36, "........X.......", 16);
     drums(at, ch_hat, synth_hat, 22, "x.g.o.g.x.g.o.gg", 8);
-    drums(at + 8 * bar, ch_hat, synth_hat, 22, "x.g.o.g.x.g.o.g.");
+    drums(at + 8 * bar, ch_hat, synth_hat, 24, "x.gox.g.x.gox.gg", 8);
+    drums(at + 16 * bar, ch_kick, synth_kick, 48, "X...............", 2);
+    drums(at + 16 * bar, ch_hat, synth_hat, 22, "x.g.o.g.x.g.o.g.", 2);
     bass(at, prog_blobs, 4, 40, "R.......-...R...");
     bass(at + 4 * bar, prog_blobs, 4, 40, "R.......-...R.O.");
-    bass(at + 8 * bar, &rest, 1, 38, "R...............");
-    for (int b = 0; b < 8; b++)
+    bass(at + 8 * bar, prog_blobs, 4, 40, "R.......-...R...");
+    bass(at + 12 * bar, prog_blobs, 4, 40, "R.......-...R.O.");
+    bass(at + 16 * bar, &rest, 1, 38, "R...............");
+    for (int b = 0; b < 8; b++) {
         line(at + b * bar, ch_lead, synth_lead, 34, theme_slow[b]);
-    echo(at, at + 9 * bar, 6);
+        line(at + (8 + b) * bar, ch_lead, synth_lead, 36, theme_slow[b]);
+    }
+    echo(at, at + 17 * bar, 6);
     arpeggio(at, ch_bell, prog_blobs, 4, 2, "01232123", 16);
     arpeggio(at + 4 * bar, ch_bell, prog_blobs, 4, 2, "13243121", 16);
-    arpeggio(at, ch_bell2, prog_blobs, 4, 4, "4534", 10);
-    arpeggio(at + 4 * bar, ch_bell2, prog_blobs, 4, 4, "4534", 10);
-    arpeggio(at + 8 * bar, ch_bell, &rest, 1, 1, "0124012401240124", 15);
-    snare_roll(at + 8 * bar + 8, 8, 1, 10, 40);
+    arpeggio(at + 8 * bar, ch_bell, prog_blobs, 4, 2, "24353242", 15);
+    arpeggio(at + 12 * bar, ch_bell, prog_blobs, 4, 2, "13243121", 16);
+    for (int pass = 0; pass < 4; pass++)
+        arpeggio(at + pass * 4 * bar, ch_bell2, prog_blobs, 4, 4, "4534", 10);
+    arpeggio(at + 16 * bar, ch_bell, &rest, 1, 2, "01240124", 15);
+    arpeggio(at + 17 * bar, ch_bell, &rest, 1, 1, "0124012401240124", 15);
+    snare_roll(at + 17 * bar + 8, 8, 1, 10, 40);
+}
+
+void section_bounce(int at)
+{
+    // Staccato and bouncing: the second theme once over two passes of its
+    // chords, then a bar of bells and drums turning towards the riff.
+    crash(at, 44);
+    pads(at, prog_bounce, 4, 1, 16);
+    pads(at + 4 * bar, prog_bounce, 4, 1, 19);
+    const Chord turn = {A, major};
+    pads(at + 8 * bar, &turn, 1, 1, 20);
+
+    // Lighter on its feet than the riff that follows: a softer kick and
+    // bass, bright hats and bells throughout.
+    drums(at, ch_kick, synth_kick, 50, "X...X...X...X..x", 8);
+    drums(at, ch_snare, synth_snare, 46, "....X.......X.g.", 8);
+    drums(at, ch_hat, synth_hat, 40, "x.gox.gox.gox.go", 8);
+    drums(at, ch_open_hat, synth_open_hat, 30, "......X.......X.", 8);
+    for (int pass = 0; pass < 2; pass++)
+        bass(at + pass * 4 * bar, prog_bounce, 4, 36, "R-O-R-O-R-O-5-O-");
+    bass(at + 8 * bar, &turn, 1, 36, "R.......R...R...");
+
+    for (int b = 0; b < 8; b++)
+        line(at + b * bar, ch_lead, synth_lead, 38, theme_b[b]);
+    echo(at, at + 8 * bar, 3);
+    arpeggio(at, ch_bell, prog_bounce, 4, 2, "02140214", 15);
+    arpeggio(at + 4 * bar, ch_bell, prog_bounce, 4, 1, "0124210342101243", 14);
+    // The break: bells alone over the turn, and a fill.
+    arpeggio(at + 8 * bar, ch_bell, &turn, 1, 1, "0124210342101243", 18);
+    drums(at + 8 * bar, ch_kick, synth_kick, 56, "X.......X.X.X.X.");
+    snare_roll(at + 8 * bar, 16, 2, 16, 40);
+    snare_roll(at + 8 * bar + 1, 15, 2, 12, 36);
+    key_off(at + 8 * bar, ch_lead);
 }
 
 void section_objects(int at)
@@ -552,8 +565,10 @@ void section_close(int at, int rows)
     put(at + 4, ch_bell2, song_note("A5"), synth_bell, 16);
     put(at + 8, ch_bell, song_note("F5"), synth_bell, 14);
     put(at + 12, ch_bell2, song_note("E6"), synth_bell, 10);
-    // Global volume falls along a curve to silence, then a few quiet rows.
-    const int fade_from = 8, fade_rows = rows - 20;
+    // The chord rings for two rows, then the global volume falls along a
+    // curve to silence while the closing picture fades in, holds and
+    // fades out; the last four rows are quiet.
+    const int fade_from = 2, fade_rows = rows - fade_from - 4;
     for (int r = 0; r < fade_rows; r++) {
         double level = 64.0 * std::pow(1.0 - double(r + 1) / fade_rows, 1.7);
         XmCell &c = cell(at + fade_from + r, ch_fx);
@@ -586,8 +601,8 @@ XmModule song_build()
     section_opening(start[0]);
     section_tunnel(start[1]);
     section_melt(start[2]);
-    section_bounce(start[3]);
-    section_blobs(start[4]);
+    section_blobs(start[3]);
+    section_bounce(start[4]);
     section_objects(start[5]);
     section_pages(start[6]);
     section_close(start[7], song_sections[7].rows);

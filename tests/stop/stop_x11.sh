@@ -1,0 +1,115 @@
+#!/bin/bash
+# stop_x11.sh PROGRAM DATA_DIR SIGNAL TARGET
+# Runs the X11 show under its own Xvfb from a copy of the data folder with
+# the WAV writer, sends SIGNAL (INT, TERM, HUP or KILL) at a random moment
+# to the show's process alone (TARGET "alone") or to its whole process
+# group ("group"), and checks: within half a second nothing of the show is
+# left (no process, no window, no shared segment); the show ended by that
+# signal; music.wav is whole (its header's sizes agree with its length and
+# sox reads every sample written).
+set -u
+program=$(realpath "$1")
+data=$(realpath "$2")
+sig=$3
+target=$4
+work=$(mktemp -d /tmp/skarn_stop_XXXXXX)
+xvfb_pid=
+show_pid=
+title="skarn for LINUX by velk"
+
+cleanup() {
+    [ -n "$show_pid" ] && kill -KILL -- "-$show_pid" 2>/dev/null
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+    echo "FAIL (SIG$sig to $target ${delay:-?} s after the music started): $*"
+    [ -f "$work/out" ] && tail -n 5 "$work/out"
+    exit 1
+}
+
+for tool in Xvfb xwininfo sox ipcs setsid; do
+    command -v $tool >/dev/null || fail "$tool is not installed"
+done
+
+# A folder of its own: the WAV writer writes music.wav into the working folder.
+mkdir "$work/data"
+cp -r "$data/." "$work/data/"
+rm -f "$work/data/music.wav"
+
+exec 3> "$work/displayfd"
+Xvfb -displayfd 3 -nolisten tcp -screen 0 640x480x24 >/dev/null 2>&1 &
+xvfb_pid=$!
+exec 3>&-
+for _ in $(seq 100); do
+    [ -s "$work/displayfd" ] && break
+    sleep 0.1
+done
+display=":$(head -n1 "$work/displayfd")"
+[ "$display" != ":" ] || fail "Xvfb did not start"
+export DISPLAY=$display
+
+# The WAV writer's number in the library's list.
+wav=$(cd "$work" && printf '4\n' | "$program" 2>/dev/null | sed -n 's/^ *\([0-9]*\) Wav disk writer.*/\1/p')
+[ -n "$wav" ] || fail "no WAV writer in the sound library"
+
+# Answers: 16-bit stereo, the WAV writer, 22050 Hz, shared memory at pixel size 1.
+# setsid: the show leads a process group of its own, which "group" signals.
+cd "$work/data"
+SKARN_SHOW_TAG=$work setsid "$program" > "$work/out" 2>&1 <<< $'4\n'"$wav"$'\n22050\n1\n' &
+show_pid=$!
+
+# The music process renders the song to the file in well under a second:
+# the signal comes at a random moment of its life, when it is hardest to
+# leave everything whole.
+for _ in $(seq 1500); do
+    pgrep -P "$show_pid" >/dev/null && break
+    sleep 0.01
+done
+pgrep -P "$show_pid" >/dev/null || fail "no music process"
+delay=$(awk -v s="$RANDOM" 'BEGIN {srand(s); printf "%.2f", 0.3 * rand()}')
+sleep "$delay"
+kill -0 "$show_pid" 2>/dev/null || fail "the show ended before the signal"
+if [ "$target" = group ]; then
+    kill -s "$sig" -- "-$show_pid"
+else
+    kill -s "$sig" "$show_pid"
+fi
+sent=$(date +%s%N)
+
+# Nothing of the show may be left half a second later.
+tagged() {
+    for env in /proc/[0-9]*/environ; do
+        if { tr '\0' '\n' < "$env"; } 2>/dev/null | grep -qx "SKARN_SHOW_TAG=$work"; then
+            echo "$env"
+        fi
+    done
+}
+while :; do
+    left=$(tagged)
+    [ -z "$left" ] && break
+    [ $(( ($(date +%s%N) - sent) / 1000000 )) -gt 500 ] && fail "still running 0.5 s after the signal: $left"
+    sleep 0.02
+done
+wait "$show_pid"
+status=$?
+pid=$show_pid
+show_pid=
+
+want=$((128 + $(kill -l "$sig")))
+[ "$status" = "$want" ] || fail "exit status $status, not $want (ended by SIG$sig)"
+xwininfo -root -tree | grep -qF "\"$title\"" && fail "the window is still there"
+segs=$(ipcs -m -p | awk -v p="$pid" '$3 == p {print $1}')
+[ -z "$segs" ] || fail "shared segments left: $segs"
+
+# The WAV file: RIFF size = length - 8, data size = length - 44, and sox
+# reads all of it.
+[ -f music.wav ] || fail "no music.wav"
+length=$(stat -c %s music.wav)
+u32() { od -An -tu4 -j "$1" -N4 music.wav | tr -d ' '; }
+[ "$(u32 4)" = $((length - 8)) ] || fail "RIFF size $(u32 4) in a file of $length bytes"
+[ "$(u32 40)" = $((length - 44)) ] || fail "data size $(u32 40) in a file of $length bytes"
+samples=$(sox --i -s music.wav 2>/dev/null)
+[ "$samples" = $(((length - 44) / 4)) ] || fail "sox reads $samples samples of $(((length - 44) / 4))"
+echo "PASS: SIG$sig to $target $delay s after the music started, $samples samples written"
