@@ -120,6 +120,11 @@ int sound_setup(void)
         return -1;
     }
 
+    // A disk writer's header sits in a stdio buffer until something flushes
+    // it: put it into the file now, so a show killed before its music starts
+    // still leaves a whole (empty) sound file.
+    fflush(nullptr);
+
     // Read after the start, so the line tells what the library settled on.
     printf("Using %s for %d bit %s %s sound at %u Hz\n\n", md_driver->Name,
            (md_mode & DMODE_16BITS) ? 16 : 8, (md_mode & DMODE_INTERP) ? "interpolated" : "normal",

@@ -1,6 +1,7 @@
 // bench_balls_pages.cpp: frames of parts 4 and 7 unpaced, with the mean
 // and the slowest frame of a whole run, and the passes of their frames on
 // their own. items/s is frames per second.
+#include "bench_data.h"
 #include "common.h"
 #include "gfx2d.h"
 #include "null_display.h"
@@ -8,45 +9,20 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <string>
 #include <ctime>
 
 namespace {
 
-// Noise pictures for both parts, written to a temp folder, loaded once and
-// removed again: the runs read no files.
+// Parts 4 and 7 loaded from the show's data.
 struct BallsPagesData {
     Image *frame = nullptr;
 
     BallsPagesData()
     {
-        trig_build_tables();
-        srand(11);
-        if (!work_image_a) {
-            image_create(&work_image_a, 320, 240);
-            image_create(&work_image_b, 320, 240);
-        }
-        image_create(&frame, 320, 240);
-        const std::filesystem::path old_dir = std::filesystem::current_path();
-        char templ[] = "/tmp/skarn_bench_balls_pages_XXXXXX";
-        const std::string dir = mkdtemp(templ);
-        std::filesystem::current_path(dir);
-        for (const char *folder : {"grafika/3", "grafika/4", "grafika/5"})
-            std::filesystem::create_directories(folder);
-        for (const char *name : {"grafika/4/news1.pcx", "grafika/3/eger2.pcx", "grafika/3/eger3.pcx",
-                                 "grafika/4/3d_bb2.pcx", "grafika/txt-01.pcx", "grafika/txt-02.pcx",
-                                 "grafika/txt-03.pcx", "grafika/txt-04.pcx"})
-            save_noise(name, 320, 240);
-        for (const char *name : {"grafika/5/kkol_ja.pcx", "grafika/5/kkol_jf.pcx", "grafika/5/kkol_ba.pcx",
-                                 "grafika/5/kkol_bf.pcx"})
-            save_noise(name, 64, 64);
+        frame = bench_parts_setup();
         part4_load("grafika/4/news1.pcx", "grafika/3/eger2.pcx", "grafika/3/eger3.pcx");
         part7_load();
-        std::filesystem::current_path(old_dir);
-        std::filesystem::remove_all(dir);
     }
 
     ~BallsPagesData()
@@ -54,19 +30,6 @@ struct BallsPagesData {
         part4_free();
         part7_free();
         image_destroy(&frame);
-    }
-
-    static void save_noise(const char *path, int w, int h)
-    {
-        Palette pal;
-        for (int i = 0; i < 256; i++)
-            pal.rgb[3 * i] = pal.rgb[3 * i + 1] = pal.rgb[3 * i + 2] = (uint8_t)i;
-        Image *img = nullptr;
-        image_create(&img, w, h);
-        for (int i = 0; i < w * h; i++)
-            img->pixels[i] = (uint8_t)(((i % w) * 255 / w) ^ (rand() & 63));
-        pcx_save(path, img, &pal);
-        image_destroy(&img);
     }
 };
 

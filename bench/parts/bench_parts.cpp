@@ -1,48 +1,23 @@
 // bench_parts.cpp: frames of parts 1, 2, 3 and 8 unpaced, and the passes
 // of a frame on their own. Waits cost nothing on the virtual clock, so a
 // run of d tenths measures only drawing; items/s is frames per second.
+#include "bench_data.h"
 #include "common.h"
 #include "gfx2d.h"
 #include "virtual_clock.h"
 
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <string>
 
 namespace {
 
-// Pictures of noise over a grey ramp, written once into a temp folder in
-// which the parts load them; the folder goes when the program ends.
+// Parts 1, 2 and 3 loaded from the show's data.
 struct BenchData {
-    std::string old_dir, dir;
     Image *frame = nullptr;
 
     BenchData()
     {
-        trig_build_tables();
-        srand(7);
-        if (!work_image_a) {
-            image_create(&work_image_a, 320, 240);
-            image_create(&work_image_b, 320, 240);
-        }
-        image_create(&frame, 320, 240);
-        old_dir = std::filesystem::current_path().string();
-        char templ[] = "/tmp/skarn_bench_parts_XXXXXX";
-        dir = mkdtemp(templ);
-        std::filesystem::current_path(dir);
-        Palette pal;
-        for (int i = 0; i < 256; i++)
-            pal.rgb[3 * i] = pal.rgb[3 * i + 1] = pal.rgb[3 * i + 2] = (uint8_t)i;
-        std::filesystem::create_directories("grafika/1");
-        std::filesystem::create_directories("grafika/5");
-        const char *names[] = {"grafika/1/none.pcx", "grafika/1/lo.pcx", "grafika/1/skn.pcx",
-                               "grafika/1/txt1.pcx", "grafika/1/txt2.pcx", "grafika/1/txt3.pcx",
-                               "grafika/1/hatter04.pcx", "grafika/5/grimfall.pcx"};
-        for (const char *name : names)
-            save_noise(name, 320, 240, pal);
-        save_noise("grafika/grp.pcx", 209, 575, pal);
+        frame = bench_parts_setup();
         part1_load();
         part2_load("grafika/1/hatter04.pcx", 1, 1);
         part3_load();
@@ -54,18 +29,6 @@ struct BenchData {
         part2_free();
         part3_free();
         image_destroy(&frame);
-        std::filesystem::current_path(old_dir);
-        std::filesystem::remove_all(dir);
-    }
-
-    static void save_noise(const char *path, int w, int h, const Palette &pal)
-    {
-        Image *img = nullptr;
-        image_create(&img, w, h);
-        for (int i = 0; i < w * h; i++)
-            img->pixels[i] = (uint8_t)((i % w) * 255 / w ^ (rand() & 15));
-        pcx_save(path, img, &pal);
-        image_destroy(&img);
     }
 };
 

@@ -2,41 +2,25 @@
 // the show's generated data: whole runs, every frame of a run timed on its
 // own (mean and worst, in microseconds), and the metaball surface build
 // alone, with its edge-keyed vertex merge and with the linear search.
+#include "bench_data.h"
 #include "common.h"
 #include "engine3d.h"
 #include "virtual_clock.h"
 
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
 #include <ctime>
-#include <filesystem>
 
 namespace {
-
-// Runs load in the generated data folder (the parts read by relative path).
-void load_in_data(void (*load)(void))
-{
-    const std::filesystem::path old_dir = std::filesystem::current_path();
-    std::filesystem::current_path(SKARN_DATA_DIR);
-    load();
-    std::filesystem::current_path(old_dir);
-}
 
 struct Bench3d {
     Image *frame = nullptr;
 
     Bench3d()
     {
-        trig_build_tables();
-        srand(7);
-        if (!work_image_a) {
-            image_create(&work_image_a, 320, 240);
-            image_create(&work_image_b, 320, 240);
-        }
-        image_create(&frame, 320, 240);
-        load_in_data(part5_load);
-        load_in_data(part6_load);
+        frame = bench_parts_setup();
+        part5_load();
+        part6_load();
     }
 
     ~Bench3d()
@@ -57,7 +41,7 @@ Bench3d &bench_3d()
 void reload_part6()
 {
     part6_free();
-    load_in_data(part6_load);
+    part6_load();
 }
 
 void BM_Part5Run(benchmark::State &state)

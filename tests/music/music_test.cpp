@@ -124,25 +124,32 @@ TEST_P(ReportLine, ModeSetsBitsAndChannelsInLineAndHeader)
     const int channels = mode % 2 == 0 ? 2 : 1;
     Driver wav = driver_lookup("wav");
     ASSERT_GT(wav.number, 0);
-    TempDir dir;
-    ScenarioResult r = scenario_run(dir.path, answers(mode, wav, 11025), [] {
-        scenario_fact("setup", sound_setup());
-        scenario_fact("enabled", sound_enabled);
-        sound_shutdown();
-    });
-    ASSERT_TRUE(r.finished);
-    EXPECT_EQ(r.exit_status, 0);
-    EXPECT_EQ(r.fact("setup"), 0);
-    EXPECT_EQ(r.fact("enabled"), 1);
-    EXPECT_EQ(scenario_count(r.out, using_line(wav, bits, channels == 2 ? "stereo" : "mono", 11025)), 1) << r.out;
-    WavFile w = wav_read(dir.file("music.wav"));
-    EXPECT_TRUE(w.header_ok);
-    EXPECT_EQ(w.bytes.size(), 44u);
-    EXPECT_EQ(w.channels, channels);
-    EXPECT_EQ(w.bits, bits);
-    EXPECT_EQ(w.rate, 11025);
-    EXPECT_EQ(w.align, channels * bits / 8);
-    EXPECT_EQ(w.byte_rate, 11025 * channels * bits / 8);
+    // Shut down as usual, or killed before any music: the header is in the
+    // file from the start either way.
+    for (bool killed : {false, true}) {
+        SCOPED_TRACE(killed ? "killed" : "shut down");
+        TempDir dir;
+        ScenarioResult r = scenario_run(dir.path, answers(mode, wav, 11025), [killed] {
+            scenario_fact("setup", sound_setup());
+            scenario_fact("enabled", sound_enabled);
+            if (killed)
+                raise(SIGKILL);
+            sound_shutdown();
+        });
+        ASSERT_TRUE(r.finished);
+        EXPECT_EQ(r.exit_status, killed ? -1 : 0);
+        EXPECT_EQ(r.fact("setup"), 0);
+        EXPECT_EQ(r.fact("enabled"), 1);
+        EXPECT_EQ(scenario_count(r.out, using_line(wav, bits, channels == 2 ? "stereo" : "mono", 11025)), 1) << r.out;
+        WavFile w = wav_read(dir.file("music.wav"));
+        EXPECT_TRUE(w.header_ok);
+        EXPECT_EQ(w.bytes.size(), 44u);
+        EXPECT_EQ(w.channels, channels);
+        EXPECT_EQ(w.bits, bits);
+        EXPECT_EQ(w.rate, 11025);
+        EXPECT_EQ(w.align, channels * bits / 8);
+        EXPECT_EQ(w.byte_rate, 11025 * channels * bits / 8);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, ReportLine, ::testing::Values(1, 2, 3, 4));

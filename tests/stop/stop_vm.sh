@@ -88,7 +88,8 @@ for c in $cases; do
     size=$(sed -n 's/.* size=\([0-9]*\) .*/\1/p' <<< "$line")
     head=$(sed -n 's/.* head=\([0-9a-f]*\).*/\1/p' <<< "$line")
     le32() { local h=${head:$(($1 * 2)):8}; echo $((16#${h:6:2}${h:4:2}${h:2:2}${h:0:2})); }
-    if [ -z "$size" ] || [ ${#head} != 96 ]; then
+    # A show stopped before its music started leaves the 44-byte header alone.
+    if [ -z "$size" ] || [ ${#head} -lt 88 ]; then
         fail "$name: no music.wav ($line)"
     elif [ "$(le32 4)" != $((size - 8)) ] || [ "$(le32 40)" != $((size - 44)) ]; then
         fail "$name: music.wav of $size bytes says $(le32 4) and $(le32 40)"
