@@ -73,60 +73,65 @@ void object_set_colour(Object3D *obj, int32_t colour)
         obj->triangles[i].colour = (uint8_t)colour;
 }
 
+// The perspective-scaled planar coordinates of one vertex: k is 1 at the
+// nearest vertex (zmin) and 0.5 at 1000 units behind it.
+static void object_project_uv(const Vec4 &p, float zmin, float *u, float *v)
+{
+    const float k = (float)(1000.0 / ((double)p.z - (double)zmin + 1000.0));
+    *u = p.x * k;
+    *v = p.y * k;
+}
+
 void object_map_uv(Object3D *obj, Image **textures, int32_t index, float scale)
 {
     const int32_t n = obj->vertex_count;
-    // Two floats per vertex, for this call only.
-    float *u = (float *)malloc(sizeof(float) * 2 * (size_t)(n ? n : 1));
-    if (!u)
-        return;
-    float *v = u + n;
-
     float zmin = FLT_MAX;
     for (int32_t i = 0; i < n; i++)
         if (obj->vertices[i].position.z < zmin)
             zmin = obj->vertices[i].position.z;
 
-    // Minima start at the largest float, maxima at the smallest positive
-    // normal float (not the most negative one): an object whose x*k are all
+    // The extremes over every vertex, used by a triangle or not. Minima
+    // start at the largest float, maxima at the smallest positive normal
+    // float (not the most negative one): an object whose x*k are all
     // negative is fitted up to that tiny value.
     float umin = FLT_MAX, vmin = FLT_MAX, umax = FLT_MIN, vmax = FLT_MIN;
     for (int32_t i = 0; i < n; i++) {
-        const Vec4 &p = obj->vertices[i].position;
-        // k is 1 at the nearest vertex and 0.5 at 1000 units behind it.
-        const float k = (float)(1000.0 / ((double)p.z - (double)zmin + 1000.0));
-        u[i] = p.x * k;
-        v[i] = p.y * k;
-        if (u[i] < umin)
-            umin = u[i];
-        if (u[i] > umax)
-            umax = u[i];
-        if (v[i] < vmin)
-            vmin = v[i];
-        if (v[i] > vmax)
-            vmax = v[i];
+        float u, v;
+        object_project_uv(obj->vertices[i].position, zmin, &u, &v);
+        if (u < umin)
+            umin = u;
+        if (u > umax)
+            umax = u;
+        if (v < vmin)
+            vmin = v;
+        if (v > vmax)
+            vmax = v;
     }
     const float du = umax - umin, dv = vmax - vmin;
     const float w = (float)textures[index]->width * scale;
     const float h = (float)textures[index]->height * scale;
-    for (int32_t i = 0; i < n; i++) {
-        // A zero range (every vertex at one u or v) maps to 0.
-        u[i] = du != 0.0f ? (float)((double)(u[i] - umin) * w / du) : 0.0f;
-        v[i] = dv != 0.0f ? (float)((double)(v[i] - vmin) * h / dv) : 0.0f;
-    }
+
+    // The coordinates, recomputed per corner instead of kept per vertex, so
+    // the call needs no scratch storage; the same arithmetic gives the same
+    // value for a vertex at every corner it takes.
     for (int32_t i = 0; i < obj->triangle_count; i++) {
         Triangle3D &t = obj->triangles[i];
         if (!object_triangle_in_range(obj, &t))
             continue;
+        int32_t fitted[6];
+        const int32_t corners[3] = {t.a, t.b, t.c};
+        for (int c = 0; c < 3; c++) {
+            float u, v;
+            object_project_uv(obj->vertices[corners[c]].position, zmin, &u, &v);
+            // A zero range (every vertex at one u or v) maps to 0.
+            u = du != 0.0f ? (float)((double)(u - umin) * w / du) : 0.0f;
+            v = dv != 0.0f ? (float)((double)(v - vmin) * h / dv) : 0.0f;
+            fitted[2 * c] = float_to_int_trunc(u);
+            fitted[2 * c + 1] = float_to_int_trunc(v);
+        }
         t.texture = (uint8_t)index;
-        t.uv.ua = float_to_int_trunc(u[t.a]);
-        t.uv.va = float_to_int_trunc(v[t.a]);
-        t.uv.ub = float_to_int_trunc(u[t.b]);
-        t.uv.vb = float_to_int_trunc(v[t.b]);
-        t.uv.uc = float_to_int_trunc(u[t.c]);
-        t.uv.vc = float_to_int_trunc(v[t.c]);
+        t.uv = TexCoords{fitted[0], fitted[1], fitted[2], fitted[3], fitted[4], fitted[5]};
     }
-    free(u);
 }
 
 static void dump_vec4(const Vec4 &q)

@@ -5,6 +5,7 @@
 // closed, wound the way the loader expects and within the engine's room.
 #include "common.h" // the parts' shared records: the tunnel's strip table
 #include "engine3d.h"
+#include "gfx2d.h"
 #include "skarn.h"
 
 #include <gtest/gtest.h>
@@ -244,7 +245,7 @@ TEST(DataPictures, StripTextStaysInsideItsRectangles)
             const int c = p.at(x, y);
             if (p.black(c))
                 continue;
-            // Light grey: equal components.
+            // White or grey: equal components.
             ASSERT_EQ(p.pal.rgb[3 * c], p.pal.rgb[3 * c + 1]) << x << "," << y;
             ASSERT_EQ(p.pal.rgb[3 * c], p.pal.rgb[3 * c + 2]) << x << "," << y;
             int in = -1;
@@ -335,6 +336,39 @@ TEST(DataPictures, TunnelTextureTilesSeamlessly)
         inner += std::abs(lum(x, 119) - lum(x, 120));
     }
     EXPECT_LT(seam, inner * 1.6);
+}
+
+// The strips light the tunnel through the shade table, as the part does at
+// full light: the text's brightest index s takes the wall to level
+// 31 + (s >> 3). Over every pixel of the texture that must rise well clear of
+// the wall; the walls themselves are middling dark and calm (no bright
+// grains, small steps between neighbours), so the text reads at a glance.
+TEST(DataPictures, StripTextStandsClearOfTheTunnelWalls)
+{
+    Picture wall("grafika/1/hatter04.pcx"), strips("grafika/grp.pcx");
+    Palette sorted;
+    palette_sort_by_brightness(&sorted, &wall.pal);
+    image_remap_palette(wall.img, &wall.pal, &sorted);
+    image_remap_palette(strips.img, &strips.pal, &sorted);
+    static ShadeTable shade;
+    palette_build_shade_table(&sorted, &shade);
+    int ink = 0;
+    for (int i = 0; i < strips.img->width * strips.img->height; i++)
+        ink = std::max(ink, (int)strips.img->pixels[i]);
+    const int level = 31 + (ink >> 3);
+    auto luminance = [&](int c) {
+        return 0.299 * sorted.rgb[3 * c] + 0.587 * sorted.rgb[3 * c + 1] + 0.114 * sorted.rgb[3 * c + 2];
+    };
+    double step = 0;
+    for (int y = 0; y < 240; y++)
+        for (int x = 0; x < 320; x++) {
+            const int c = wall.at(x, y);
+            ASSERT_LE(luminance(c), 100.0) << "bright grain at " << x << "," << y;
+            ASSERT_GE(luminance(shade.level[level][c]) - luminance(c), 60.0) << "text lost at " << x << "," << y;
+            if (x > 0)
+                step += std::abs(luminance(c) - luminance(wall.at(x - 1, y)));
+        }
+    EXPECT_LT(step / (240 * 319), 8.0) << "mean step between neighbours";
 }
 
 // ---------------------------------------------------------------- objects

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "engine3d.h"
 
@@ -132,6 +133,70 @@ TEST(ObjectMapUv, NegativeRangeAndZeroRange)
     EXPECT_EQ(t.uv.vb, 0);
     EXPECT_EQ(t.uv.vc, 0);
     object_free(&obj);
+}
+
+// Known coordinates: the range spans every vertex (an unused one too), a
+// vertex gets the same coordinates at every corner it takes, values are
+// truncated, and a triangle with a corner outside the object is left alone.
+TEST(ObjectMapUv, KnownCoordinates)
+{
+    const TexCoords untouched = {-7, -7, -7, -7, -7, -7};
+    const struct Case {
+        const char *what;
+        Vec4 vertices[3];
+        int32_t corners[2][3];
+        int side;
+        float scale;
+        TexCoords expected[2];
+    } cases[] = {
+        {"unused vertex widens the range",
+         {{0, 0, 0, 0}, {50, 10, 0, 0}, {200, 40, 0, 0}},
+         {{0, 1, 0}, {1, 0, 1}},
+         256, 1.0f,
+         {{0, 0, 64, 64, 0, 0}, {64, 64, 0, 0, 64, 64}}},
+        {"truncated, not rounded (19.39 gives 19)",
+         {{0, 0, 0, 0}, {10, 10, 0, 0}, {33, 33, 0, 0}},
+         {{2, 1, 0}, {0, 1, 2}},
+         64, 1.0f,
+         {{64, 64, 19, 19, 0, 0}, {0, 0, 19, 19, 64, 64}}},
+        {"depth from the nearest vertex: k = 0.5 and 0.25",
+         {{0, 0, -500, 0}, {100, 100, 500, 0}, {100, 0, 2500, 0}},
+         {{1, 2, 0}, {0, 0, 0}},
+         100, 0.5f,
+         {{50, 50, 25, 0, 0, 0}, {0, 0, 0, 0, 0, 0}}},
+        {"corner outside the object",
+         {{0, 0, 0, 0}, {8, 8, 0, 0}, {16, 16, 0, 0}},
+         {{0, 1, 3}, {0, 1, 2}},
+         16, 1.0f,
+         {untouched, {0, 0, 8, 8, 16, 16}}},
+    };
+    for (const Case &c : cases) {
+        Object3D *obj = nullptr;
+        ASSERT_EQ(object_alloc(&obj, 3, 2), 0);
+        for (int i = 0; i < 3; i++)
+            obj->vertices[i].position = c.vertices[i];
+        for (int i = 0; i < 2; i++) {
+            obj->triangles[i] = Triangle3D{};
+            obj->triangles[i].a = c.corners[i][0];
+            obj->triangles[i].b = c.corners[i][1];
+            obj->triangles[i].c = c.corners[i][2];
+            obj->triangles[i].texture = 99;
+            obj->triangles[i].uv = untouched;
+        }
+        Image tex = texture_of(c.side);
+        Image *textures[4] = {nullptr, nullptr, nullptr, &tex};
+        object_map_uv(obj, textures, 3, c.scale);
+        for (int i = 0; i < 2; i++) {
+            const Triangle3D &t = obj->triangles[i];
+            const TexCoords &e = c.expected[i];
+            const bool skipped = c.corners[i][2] >= 3;
+            EXPECT_EQ(t.texture, skipped ? 99 : 3) << c.what;
+            EXPECT_EQ((std::vector<int32_t>{t.uv.ua, t.uv.va, t.uv.ub, t.uv.vb, t.uv.uc, t.uv.vc}),
+                      (std::vector<int32_t>{e.ua, e.va, e.ub, e.vb, e.uc, e.vc}))
+                << c.what << ", triangle " << i;
+        }
+        object_free(&obj);
+    }
 }
 
 TEST(ObjectDump, EmptyObjectPrintsSevenHeaders)

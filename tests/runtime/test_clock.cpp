@@ -97,3 +97,32 @@ TEST(Random, StaysBelowN)
     for (int n : {1, 4, 320, 524288})
         EXPECT_LT((int)(2147483647.0 * n * 4.656612870908988e-10), n);
 }
+
+// The seed is (minutes + 1) x seconds x (hours + 1) of the UTC time of day:
+// the draws after random_seed are those of srand with that number.
+TEST(Random, SeedFromTheTimeOfDay)
+{
+    const time_t saved = virtual_clock_wall_time;
+    const struct {
+        time_t at;
+        unsigned seed;
+    } cases[] = {
+        {12 * 3600 + 34 * 60 + 56, 35 * 56 * 13},            // the virtual clock's default
+        {23 * 3600 + 59 * 60 + 59, 60 * 59 * 24},            // the largest seed of a day
+        {5 * 3600 + 7 * 60, 0},                              // second 0 seeds with 0
+        {86400 * 19000 + 1 * 3600 + 2 * 60 + 3, 3 * 3 * 2},  // the same every day
+        {0, 0},
+    };
+    for (const auto &c : cases) {
+        virtual_clock_wall_time = c.at;
+        srand(c.seed);
+        int expected[8];
+        for (int &e : expected)
+            e = rand();
+        srand(c.seed + 1);  // a different state, so random_seed must reseed
+        random_seed();
+        for (int e : expected)
+            EXPECT_EQ(rand(), e) << "time " << c.at << ", seed " << c.seed;
+    }
+    virtual_clock_wall_time = saved;
+}

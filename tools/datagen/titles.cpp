@@ -253,17 +253,41 @@ static void tunnel_palette(Palette *pal)
 }
 
 // The texture: mineral grains (a wrapping cell pattern, about 10 px across)
-// with dark seams and a fine speckle, tiling seamlessly in both directions.
+// with soft seams, tiling seamlessly in both directions. The strips draw
+// their text by brightening the tunnel through the shade table (up to about
+// three times), so every grain has about the same middling-dark luminance,
+// whatever its hue: the text then rises well clear of all of them without
+// running into white. Neighbouring grains mostly share a hue: two large,
+// slow fields pick it, so the walls show broad patches, not a noise of four
+// colours.
 static void tunnel_texture(const Palette *pal)
 {
+    // Luminance of each ramp's pure hue: a grain of luminance l lies at
+    // t = knee * l / that (below the knee a ramp is the hue times t / knee).
+    float hue_luminance[4];
+    for (int r = 0; r < 4; r++) {
+        const float *m = tunnel_ramps[r].mid;
+        hue_luminance[r] = 0.299f * m[0] + 0.587f * m[1] + 0.114f * m[2];
+    }
     // 32 x 24 cells of 10 px: the field wraps exactly at 320 x 240.
     CellField *cells = cell_field_create(32, 24, 10, 17);
     Canvas *c = canvas_create(320, 240);
     canvas_shade(c, [&](int x, int y, float *out) {
-        int cell;
+        float edge, dx, dy;
+        const int cell = cell_field_query(cells, (float)x, (float)y, &edge, &dx, &dy);
+        // Each slow field split at its middle: four hues in about equal
+        // shares. Both wrap with the picture (8 x 6 lattice cells of 40 px).
+        const float sx = cells->seed_x[cell] / 40.0f, sy = cells->seed_y[cell] / 40.0f;
+        const int hue = (noise_periodic(sx, sy, 8, 6, 23) > 0.5f) * 2 + (noise_periodic(sx, sy, 8, 6, 24) > 0.5f);
+        // A per-grain shade, a faint facet light from the top left, a trace
+        // of speckle and a seam a little darker than the grain.
+        const float lit = 0.5f + 0.5f * cosf(atan2f(dy, dx) + 2.35f);
         const float speckle = noise_periodic(x / 5.0f, y / 5.0f, 64, 48, 99);
-        const float t = cell_field_facet(cells, (float)x, (float)y, 0.3f, &cell) + 0.14f * (speckle - 0.5f);
-        ramp_colour(&tunnel_ramps[cell_field_hash(cell) & 3], t, out);
+        const float grain = (cell_field_hash(cell) >> 8 & 0xFF) / 255.0f;
+        const float lum = (64.0f + 14.0f * grain + 16.0f * (lit - 0.5f) * smoothstep(0.3f, 2.0f, edge) +
+                           4.0f * (speckle - 0.5f)) *
+                          (0.75f + 0.25f * smoothstep(0.3f, 1.6f, edge));
+        ramp_colour(&tunnel_ramps[hue], tunnel_ramps[hue].knee * lum / hue_luminance[hue], out);
     });
     cell_field_free(cells);
     datagen_save_canvas("grafika/1/hatter04.pcx", c, pal);
@@ -287,8 +311,10 @@ static const char *const grp_lines[23] = {
     "by hand, one by one", "enjoy", "the music is", "code too",
 };
 
-// Light-grey antialiased text on black, each line left-aligned inside its
-// strip rectangle with a margin of one pixel on every side.
+// White antialiased text on black, each line left-aligned inside its strip
+// rectangle with a margin of one pixel on every side. The part lights the
+// tunnel by the strip's brightness index, so white, the brightest entry,
+// lifts it the most.
 static void tunnel_strips(const Palette *pal)
 {
     Canvas *c = canvas_create(320, 576);
@@ -314,8 +340,8 @@ static void tunnel_strips(const Palette *pal)
         const int baseline = r[1] + 1 + (h - (e.ink_bottom - e.ink_top)) / 2 - e.ink_top;
         font_draw(m, face, px, r[0] + 2 - std::min(0, e.ink_left), baseline, grp_lines[i]);
     }
-    const float grey[3] = {222, 222, 222};
-    canvas_blend_mask(c, m, 0, 0, grey, 1.0f);
+    const float white[3] = {255, 255, 255};
+    canvas_blend_mask(c, m, 0, 0, white, 1.0f);
     mask_free(m);
     datagen_save_canvas("grafika/grp.pcx", c, pal);
     canvas_free(c);
