@@ -7,6 +7,7 @@
 #include "skarn.h"
 #include "transform.h"
 #include "../runtime/test_util.h"
+#include "../support/child_run.h"
 
 #include <gtest/gtest.h>
 
@@ -344,31 +345,15 @@ TEST(FbDisplay, SwitchesAtAwkwardMomentsLeaveTheShowRunning)
     raise(SIGUSR2);
 }
 
-// Runs fn in a forked child with unbuffered standard output on a pipe and
-// the fake echoing its calls there; the output and the exit status.
+// Runs fn in a forked child with the fake echoing its calls on standard
+// output; the output and the exit status.
 template <typename Fn> std::pair<std::string, int> run_child(Fn fn)
 {
-    int p[2];
-    if (pipe(p) != 0)
-        return {"", -1};
-    fflush(stdout);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(p[1], STDOUT_FILENO);
-        setvbuf(stdout, nullptr, _IONBF, 0);
+    const ChildRun run = child_run("", [&] {
         fake.echo = true;
         fn();
-        exit(0);
-    }
-    close(p[1]);
-    std::string out;
-    char buf[4096];
-    for (ssize_t n; (n = read(p[0], buf, sizeof buf)) > 0;)
-        out.append(buf, (size_t)n);
-    close(p[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return {out, WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)};
+    });
+    return {run.out, run.status};
 }
 
 TEST(FbDisplay, EveryFailedOpenSaysSoAndGivesTheConsoleBack)

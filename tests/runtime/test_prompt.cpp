@@ -1,51 +1,19 @@
 // prompt_int fed through a pipe in a child process: what it prints, what it
 // returns, and how it ends at the end of its input.
 #include "skarn.h"
+#include "../support/child_run.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
-struct PromptRun {
-    std::string out;  // everything printed, then "=<value>" when it returned
-    int status;
-};
-
-PromptRun run_prompt(const std::string &input, int min, int max)
+// Asks "Q? " in a child with input on standard input; what it printed, then
+// "=<value>" when the question returned, and how the child ended.
+ChildRun run_prompt(const std::string &input, int min, int max)
 {
-    int in[2], out[2];
-    EXPECT_EQ(pipe(in), 0);
-    EXPECT_EQ(pipe(out), 0);
-    fflush(stdout);
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(in[0], 0);
-        dup2(out[1], 1);
-        close(in[1]);
-        close(out[0]);
-        int v = prompt_int("Q? ", min, max);
-        printf("=%d", v);
-        fflush(stdout);
-        _exit(0);
-    }
-    close(in[0]);
-    close(out[1]);
-    (void)!write(in[1], input.data(), input.size());
-    close(in[1]);
-    PromptRun run;
-    char buf[4096];
-    ssize_t n;
-    while ((n = read(out[0], buf, sizeof buf)) > 0)
-        run.out.append(buf, (size_t)n);
-    close(out[0]);
-    int st = 0;
-    waitpid(pid, &st, 0);
-    run.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return run;
+    return child_run(input, [=] { printf("=%d", prompt_int("Q? ", min, max)); });
 }
 
 }  // namespace
@@ -79,13 +47,13 @@ TEST(Prompt, LongLineIsReadInPieces)
     // 300 digits: a 254-character piece (out of range), then the rest of the
     // line (46 digits, out of range), then the next line.
     std::string line(300, '1');
-    PromptRun run = run_prompt(line + "\n3\n", 0, 4);
+    ChildRun run = run_prompt(line + "\n3\n", 0, 4);
     EXPECT_EQ(run.out, "Q? Q? Q? =3");
 }
 
 TEST(Prompt, EndOfInputStopsTheProgram)
 {
-    PromptRun run = run_prompt("", 0, 4);
+    ChildRun run = run_prompt("", 0, 4);
     EXPECT_NE(run.status, 0);
     EXPECT_EQ(run.out.find('='), std::string::npos);
     EXPECT_EQ(run.out.rfind("Q? ", 0), 0u);

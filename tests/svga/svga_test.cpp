@@ -5,6 +5,7 @@
 #include "skarn.h"
 #include "transform.h"
 #include "vga_emulated.h"
+#include "../support/child_run.h"
 
 #include <gtest/gtest.h>
 
@@ -35,47 +36,18 @@ unsigned bit(int mode)
     return 1u << mode;
 }
 
-struct ChildRun {
-    std::string out;
-    int status;  // exit status, or 1000 + signal
-};
-
 // Runs body in a child on a fresh emulated card that traces its mode sets,
 // with input on standard input; what it printed and how it ended.
 ChildRun run_child(const std::string &input, const std::function<void()> &body)
 {
-    int in[2], out[2];
-    EXPECT_EQ(pipe(in), 0);
-    EXPECT_EQ(pipe(out), 0);
-    fflush(stdout);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(in[0], 0);
-        dup2(out[1], 1);
-        close(in[1]);
-        close(out[0]);
+    return child_run(input, [&] {
         const struct rlimit no_core = {0, 0};
         setrlimit(RLIMIT_CORE, &no_core);
         vga_emulated_reset();
         vga_emulated_trace = 1;
         body();
         fflush(stdout);
-        _exit(0);
-    }
-    close(in[0]);
-    close(out[1]);
-    (void)!write(in[1], input.data(), input.size());
-    close(in[1]);
-    ChildRun run;
-    char buf[4096];
-    ssize_t n;
-    while ((n = read(out[0], buf, sizeof buf)) > 0)
-        run.out.append(buf, (size_t)n);
-    close(out[0]);
-    int st = 0;
-    waitpid(pid, &st, 0);
-    run.status = WIFEXITED(st) ? WEXITSTATUS(st) : 1000 + WTERMSIG(st);
-    return run;
+    });
 }
 
 void open_and_close(void)
@@ -238,7 +210,7 @@ TEST(SvgaSignals, StopSignalRestoresTextThenEnds)
             printf("survived");
         });
         EXPECT_TRUE(run.out.ends_with("Colors: 256\nframe [mode 0]")) << sig << run.out;
-        EXPECT_EQ(run.status, 1000 + sig);
+        EXPECT_EQ(run.status, 128 + sig);
     }
     const ChildRun run = run_child("2\n", [] {
         show_install_stop_handlers();
@@ -247,7 +219,7 @@ TEST(SvgaSignals, StopSignalRestoresTextThenEnds)
         wait_until_ms(clock_ms(), 0);
     });
     EXPECT_TRUE(run.out.ends_with("Colors: 256\n[mode 0]")) << run.out;
-    EXPECT_EQ(run.status, 1000 + SIGTERM);
+    EXPECT_EQ(run.status, 128 + SIGTERM);
 }
 
 // ---------------------------------------------------------------- ids
