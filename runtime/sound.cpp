@@ -191,6 +191,9 @@ int music_load(const char *path)
         sigdelset(&mask, sig);
     }
     music_install_handler(SIGCHLD, SIG_DFL, 0);  // no children of its own to reap
+    // A back end may ignore SIGPIPE for its own connection; a sound output
+    // whose reader has gone ends the music process as before.
+    music_install_handler(SIGPIPE, SIG_DFL, 0);
     // A stop that came during the fork is pending and is taken here.
     sigprocmask(SIG_SETMASK, &mask, nullptr);
 

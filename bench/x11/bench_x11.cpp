@@ -3,7 +3,7 @@
 // copy of PseudoColor as bytes 0), and blit_scaled stretching 106x80 over a
 // 320x240 frame as the parts do.
 #include "transform.h"
-#include "x11_convert.h"
+#include "pixel_convert.h"
 
 #include <benchmark/benchmark.h>
 
@@ -22,13 +22,13 @@ static void BM_ConvertFrame(benchmark::State &state)
     Palette pal;
     for (int i = 0; i < 768; i++)
         pal.rgb[i] = (uint8_t)(i * 7);
-    const X11Channel channel[3] = {{8, 16}, {8, 8}, {8, 0}};
+    const PixelChannel channel[3] = {{8, 16}, {8, 8}, {8, 0}};
     uint32_t lookup[256];
-    x11_build_lookup(lookup, &pal, channel, entry, false);
+    pixel_build_lookup(lookup, &pal, channel, entry, false);
     const int bpl = 320 * size * entry;
     std::vector<uint8_t> dst((size_t)bpl * 240 * size);
     for (auto _ : state) {
-        x11_convert_frame(dst.data(), bpl, &frame, size, entry, bytes ? lookup : nullptr);
+        pixel_convert_frame(dst.data(), bpl, &frame, size, entry, bytes ? lookup : nullptr);
         benchmark::DoNotOptimize(dst.data());
         benchmark::ClobberMemory();
     }

@@ -10,7 +10,7 @@
 #include "skarn.h"
 #include "fb_device.h"
 #include "transform.h"
-#include "x11_convert.h"
+#include "pixel_convert.h"
 
 #include <cctype>
 #include <csignal>
@@ -33,7 +33,7 @@ static uint8_t *volatile fb_memory = nullptr;
 static uint8_t *fb_origin = nullptr;  // first visible pixel (after the pan offsets)
 static size_t fb_row_bytes = 0;       // from one screen row to the next
 static int32_t bytes_per_pixel = 0;
-static X11Channel fb_channel[3];  // red, green, blue of a true-colour screen
+static PixelChannel fb_channel[3];  // red, green, blue of a true-colour screen
 static uint32_t fb_lookup[256];   // true-colour pixel of each palette index
 static int32_t fb_display_mode = 1;
 static Image *fb_full_image = nullptr;  // mode 3 only: the frame at screen size
@@ -314,7 +314,7 @@ void display_set_palette(const Palette *pal)
             fb_put_working_cmap();
         }
     } else if (fb_is_true()) {
-        x11_build_lookup(fb_lookup, pal, fb_channel, bytes_per_pixel, false);
+        pixel_build_lookup(fb_lookup, pal, fb_channel, bytes_per_pixel, false);
     }
 }
 
@@ -337,13 +337,13 @@ void display_put_frame(const Image *frame)
         const int B = bytes_per_pixel;
         if (fb_display_mode == 1) {
             uint8_t *at = fb_origin + ((yres - h) / 2) * fb_row_bytes + ((xres - w) / 2) * B;
-            x11_convert_frame(at, (int)fb_row_bytes, frame, 1, B, lookup);
+            pixel_convert_frame(at, (int)fb_row_bytes, frame, 1, B, lookup);
         } else if (fb_display_mode == 2) {
             uint8_t *at = fb_origin + ((yres - 2 * h) / 2) * fb_row_bytes + ((xres - 2 * w) / 2) * B;
-            x11_convert_frame(at, (int)fb_row_bytes, frame, 2, B, lookup);
+            pixel_convert_frame(at, (int)fb_row_bytes, frame, 2, B, lookup);
         } else {
             blit_scaled(fb_full_image, 0, 0, (int)xres, (int)yres, frame, 0, 0, (int)w, (int)h, 0, 0);
-            x11_convert_frame(fb_origin, (int)fb_row_bytes, fb_full_image, 1, B, lookup);
+            pixel_convert_frame(fb_origin, (int)fb_row_bytes, fb_full_image, 1, B, lookup);
         }
     }
     fb_answer_release();

@@ -5,7 +5,7 @@
 // extension and the viewer wants it, else through an ordinary image.
 #include "skarn.h"
 #include "transform.h"
-#include "x11_convert.h"
+#include "pixel_convert.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -14,6 +14,7 @@
 #include <sys/shm.h>
 
 #include <bit>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 
@@ -35,7 +36,7 @@ static uint8_t pixel_size = 1;
 static int32_t window_width = 0, window_height = 0;
 static int32_t bytes_per_pixel = 1;
 
-static X11Channel x11_channel[3];    // red, green, blue of a TrueColor visual
+static PixelChannel x11_channel[3];    // red, green, blue of a TrueColor visual
 static uint32_t x11_lookup[256];     // TrueColor pixel of each palette index
 static Palette x11_lookup_palette;   // what the lookup was built from
 static bool x11_swap_bytes = false;  // image byte order is not the host's
@@ -105,6 +106,9 @@ int display_open(int argc, char **argv, const char *title, int width, int height
         exit(-1);
     XSetIOErrorHandler(x11_on_io_error);
     XSetErrorHandler(x11_on_error);
+    // A write to a server that has gone would end the process by SIGPIPE,
+    // past the handler above: ignored, the write fails and Xlib calls it.
+    signal(SIGPIPE, SIG_IGN);
 
     if (shm_wanted)
         use_shm = XShmQueryExtension(x11_connection) ? 1 : 0;
@@ -137,7 +141,7 @@ int display_open(int argc, char **argv, const char *title, int width, int height
     const int host_order = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
     x11_swap_bytes = bytes_per_pixel > 1 && x11_frame_image->byte_order != host_order;
     if (!indexed)
-        x11_build_lookup(x11_lookup, &x11_lookup_palette, x11_channel, bytes_per_pixel, x11_swap_bytes);
+        pixel_build_lookup(x11_lookup, &x11_lookup_palette, x11_channel, bytes_per_pixel, x11_swap_bytes);
     fflush(stdout);
     return 0;
 }
@@ -161,7 +165,7 @@ void display_set_palette(const Palette *pal)
     }
     // TrueColor: only the lookup changes; the next frame shows it.
     x11_lookup_palette = *pal;
-    x11_build_lookup(x11_lookup, pal, x11_channel, bytes_per_pixel, x11_swap_bytes);
+    pixel_build_lookup(x11_lookup, pal, x11_channel, bytes_per_pixel, x11_swap_bytes);
 }
 
 void display_put_frame(const Image *frame)
@@ -175,7 +179,7 @@ void display_put_frame(const Image *frame)
         // A frame of another size than the open's would not fit the image.
         if (frame->width * pixel_size != img->width || frame->height * pixel_size != img->height)
             return;
-        x11_convert_frame(dst, img->bytes_per_line, frame, pixel_size, bytes_per_pixel,
+        pixel_convert_frame(dst, img->bytes_per_line, frame, pixel_size, bytes_per_pixel,
                           indexed ? nullptr : x11_lookup);
     } else if (indexed) {
         // Any other pixel size: the frame stretched over the whole image.
@@ -315,9 +319,9 @@ int x11_open_window(int argc, char **argv, const char *title, int width, int hei
         }
         display_set_palette(&current_palette);
     } else {
-        x11_channel[0] = x11_channel_from_mask(x11_visual_info.red_mask);
-        x11_channel[1] = x11_channel_from_mask(x11_visual_info.green_mask);
-        x11_channel[2] = x11_channel_from_mask(x11_visual_info.blue_mask);
+        x11_channel[0] = pixel_channel_from_mask(x11_visual_info.red_mask);
+        x11_channel[1] = pixel_channel_from_mask(x11_visual_info.green_mask);
+        x11_channel[2] = pixel_channel_from_mask(x11_visual_info.blue_mask);
         Palette grey;
         for (int i = 0; i < 256; i++)
             grey.rgb[i * 3] = grey.rgb[i * 3 + 1] = grey.rgb[i * 3 + 2] = (uint8_t)i;

@@ -1,6 +1,6 @@
 // Channel descriptors, the pixel lookup and the frame conversion of the
 // X11 back end, checked byte for byte without a server.
-#include "x11_convert.h"
+#include "pixel_convert.h"
 
 #include <gtest/gtest.h>
 
@@ -21,18 +21,18 @@ Palette palette_with(std::initializer_list<std::array<uint8_t, 3>> colours)
     return p;
 }
 
-void channels(X11Channel out[3], unsigned long r, unsigned long g, unsigned long b)
+void channels(PixelChannel out[3], unsigned long r, unsigned long g, unsigned long b)
 {
-    out[0] = x11_channel_from_mask(r);
-    out[1] = x11_channel_from_mask(g);
-    out[2] = x11_channel_from_mask(b);
+    out[0] = pixel_channel_from_mask(r);
+    out[1] = pixel_channel_from_mask(g);
+    out[2] = pixel_channel_from_mask(b);
 }
 
 }  // namespace
 
 TEST(X11Lookup, ChannelsFromMasks)
 {
-    X11Channel c[3];
+    PixelChannel c[3];
     channels(c, 0xF800, 0x07E0, 0x001F);
     EXPECT_EQ(c[0].shift, 11);
     EXPECT_EQ(c[0].bits, 5);
@@ -40,63 +40,63 @@ TEST(X11Lookup, ChannelsFromMasks)
     EXPECT_EQ(c[1].bits, 6);
     EXPECT_EQ(c[2].shift, 0);
     EXPECT_EQ(c[2].bits, 5);
-    const X11Channel ten = x11_channel_from_mask(0x3FF00000);
+    const PixelChannel ten = pixel_channel_from_mask(0x3FF00000);
     EXPECT_EQ(ten.shift, 20);
     EXPECT_EQ(ten.bits, 10);
-    const X11Channel none = x11_channel_from_mask(0);
+    const PixelChannel none = pixel_channel_from_mask(0);
     EXPECT_EQ(none.bits, 0);
     EXPECT_EQ(none.shift, 0);
 }
 
 TEST(X11Lookup, Rgb565)
 {
-    X11Channel c[3];
+    PixelChannel c[3];
     channels(c, 0xF800, 0x07E0, 0x001F);
     Palette p = palette_with({{255, 255, 255}, {255, 0, 0}, {8, 4, 8}, {0, 0, 0}, {7, 3, 7}});
     uint32_t lookup[256];
-    x11_build_lookup(lookup, &p, c, 2, false);
+    pixel_build_lookup(lookup, &p, c, 2, false);
     EXPECT_EQ(lookup[0], 0xFFFFu);
     EXPECT_EQ(lookup[1], 0xF800u);
     EXPECT_EQ(lookup[2], 0x0821u);
     EXPECT_EQ(lookup[3], 0u);
     EXPECT_EQ(lookup[4], 0u);  // below one step of every channel
-    x11_build_lookup(lookup, &p, c, 2, true);
+    pixel_build_lookup(lookup, &p, c, 2, true);
     EXPECT_EQ(lookup[1], 0x00F8u);  // bytes reversed for an image of the other order
 }
 
 TEST(X11Lookup, Rgb888InFourBytes)
 {
-    X11Channel c[3];
+    PixelChannel c[3];
     channels(c, 0xFF0000, 0x00FF00, 0x0000FF);
     Palette p{};
     for (int i = 0; i < 768; i++)
         p.rgb[i] = (uint8_t)(i * 13 + 5);
     uint32_t lookup[256];
-    x11_build_lookup(lookup, &p, c, 4, false);
+    pixel_build_lookup(lookup, &p, c, 4, false);
     for (int i = 0; i < 256; i++)
         EXPECT_EQ(lookup[i], (uint32_t)p.rgb[i * 3] << 16 | p.rgb[i * 3 + 1] << 8 | p.rgb[i * 3 + 2]) << i;
-    x11_build_lookup(lookup, &p, c, 4, true);
+    pixel_build_lookup(lookup, &p, c, 4, true);
     EXPECT_EQ(lookup[1], __builtin_bswap32((uint32_t)p.rgb[3] << 16 | p.rgb[4] << 8 | p.rgb[5]));
 }
 
 TEST(X11Lookup, TenBitChannelsWidenComponents)
 {
-    X11Channel c[3];
+    PixelChannel c[3];
     channels(c, 0x3FF00000, 0x000FFC00, 0x000003FF);
     Palette p = palette_with({{255, 128, 1}});
     uint32_t lookup[256];
-    x11_build_lookup(lookup, &p, c, 4, false);
+    pixel_build_lookup(lookup, &p, c, 4, false);
     EXPECT_EQ(lookup[0], (uint32_t)(255 << 2) << 20 | (128 << 2) << 10 | (1 << 2));
 }
 
 TEST(X11Lookup, DepthEightTrueColourInOneByte)
 {
     // Xvfb's 8-bit TrueColor: 3-3-2.
-    X11Channel c[3];
+    PixelChannel c[3];
     channels(c, 0xE0, 0x1C, 0x03);
     Palette p = palette_with({{255, 255, 255}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {100, 200, 70}});
     uint32_t lookup[256];
-    x11_build_lookup(lookup, &p, c, 1, false);
+    pixel_build_lookup(lookup, &p, c, 1, false);
     EXPECT_EQ(lookup[0], 0xFFu);
     EXPECT_EQ(lookup[1], 0xE0u);
     EXPECT_EQ(lookup[2], 0x1Cu);
@@ -142,7 +142,7 @@ TEST(X11Convert, EveryFormatAndPixelSize)
                     continue;
                 const int bpl = w * size * bytes + 4;  // padded rows
                 std::vector<uint8_t> dst((size_t)bpl * h * size + 16, 0xCC);
-                x11_convert_frame(dst.data(), bpl, &c.frame, size, bytes, indexed ? nullptr : lookup);
+                pixel_convert_frame(dst.data(), bpl, &c.frame, size, bytes, indexed ? nullptr : lookup);
                 for (int y = 0; y < h * size; y++) {
                     for (int x = 0; x < w * size; x++) {
                         const uint8_t index = c.pixels[(y / size) * w + x / size];
@@ -166,6 +166,6 @@ TEST(X11Convert, IndexedSizeOneIsOneBlockCopy)
 {
     ConvertCase c(320, 240);
     std::vector<uint8_t> dst(320 * 240);
-    x11_convert_frame(dst.data(), 320, &c.frame, 1, 1, nullptr);
+    pixel_convert_frame(dst.data(), 320, &c.frame, 1, 1, nullptr);
     EXPECT_EQ(dst, c.pixels);
 }

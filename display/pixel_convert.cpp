@@ -1,12 +1,12 @@
-// x11_convert.cpp: channel descriptors, pixel lookup and frame conversion
-// for the X11 back end.
-#include "x11_convert.h"
+// pixel_convert.cpp: channel descriptors, pixel lookup and frame conversion
+// for the true-colour back ends (X11 and the framebuffer console).
+#include "pixel_convert.h"
 
 #include <cstring>
 
-X11Channel x11_channel_from_mask(unsigned long mask)
+PixelChannel pixel_channel_from_mask(unsigned long mask)
 {
-    X11Channel c = {0, 0};
+    PixelChannel c = {0, 0};
     if (!mask)
         return c;  // no lowest one bit: a channel of no bits
     while (!(mask & 1)) {
@@ -20,7 +20,7 @@ X11Channel x11_channel_from_mask(unsigned long mask)
     return c;
 }
 
-void x11_build_lookup(uint32_t lookup[256], const Palette *pal, const X11Channel channel[3],
+void pixel_build_lookup(uint32_t lookup[256], const Palette *pal, const PixelChannel channel[3],
                       int bytes_per_pixel, bool swap)
 {
     for (int i = 0; i < 256; i++) {
@@ -67,7 +67,7 @@ static void convert_rows(uint8_t *dst, int bytes_per_line, const Image *frame, i
     }
 }
 
-void x11_convert_frame(uint8_t *dst, int bytes_per_line, const Image *frame, int pixel_size,
+void pixel_convert_frame(uint8_t *dst, int bytes_per_line, const Image *frame, int pixel_size,
                        int bytes_per_pixel, const uint32_t *lookup)
 {
     if (!lookup) {
