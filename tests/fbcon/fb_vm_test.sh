@@ -4,22 +4,20 @@
 # console, then three throw-away VMs at once (tests/vm/fbvm.sh), each
 # running it from the data folder with its answers on standard input
 # (MikMod's silent driver, then a display mode):
-#   switch8   8 bpp 640x480, mode 1: consoles switched away and back in
-#             part 1; the show runs to its end (about 135 s) and exits 0,
+#   switch8   8 bpp 640x480, mode 1: consoles switched away once part 1 is
+#             seen and back again; the show runs to its end and exits 0,
 #             and the console's text comes back in its own colours.
-#   full32    32 bpp 800x600, mode 3 (scaled), stopped after part 2.
-#   double16  16 bpp 640x480, answer 3 (becomes mode 2), stopped after part 2.
-# Screenshots (kept in $SKARN_KEEP_SHOTS if set) must show the frame in its
-# place and in its part's palette colours. Part 1 runs from about 1 s after
-# the start to 23 s, part 2 from 23 s to 47 s; the shots allow loads of up
-# to 9 s.
+#   full32    32 bpp 800x600, mode 3 (scaled), stopped once part 2 is seen.
+#   double16  16 bpp 640x480, answer 3 (becomes mode 2), stopped once part 2
+#             is seen.
+# Each VM is followed by what its screen shows: the frame in its place and
+# in its part's palette colours.
 set -u
 program=$(realpath "$1")
 data=$(realpath "$2")
 fbvm=$(cd "$(dirname "$0")/../vm" && pwd)/fbvm.sh
-work=$(mktemp -d /tmp/skarn_fbvm_XXXXXX)
 . "$(dirname "$0")/../vm/vm_lib.sh"
-vm_begin
+vm_begin fbcon_vm
 
 out=$(cd "$data" && echo 0 | "$program")
 status=$?
@@ -28,90 +26,99 @@ status=$?
 nosound=$(cd "$data" && echo 4 | "$program" | sed -n 's/^ *\([0-9]*\) Nosound.*/\1/p')
 [ -n "$nosound" ] || { echo "FAIL: no silent driver"; exit 1; }
 
-# run NAME REPLY SHOT-TIMES FBVM-OPTIONS...: fbvm's status goes to $work/NAME.rc.
-run() {
-    local name=$1 reply=$2 times=$3 t shots=()
-    shift 3
-    for t in $times; do shots+=(--shot "$t:$work/$name-$t.png"); done
-    printf '4\n%s\n44100\n%s\n' "$nosound" "$reply" > "$work/$name.answers"
-    "$fbvm" --quiet --rundir "$work/$name" --answers "$work/$name.answers" --workdir "$data" "${shots[@]}" "$@" \
-        -- "$program" > "$work/$name.log" 2>&1 &
-    local pid=$!
-    trap 'kill $pid 2>/dev/null' TERM  # the runner stops its VM on TERM
-    wait $pid
-    echo $? > "$work/$name.rc"
+start() {   # start NAME REPLY FBVM-OPTIONS...
+    local name=$1
+    printf '4\n%s\n44100\n%s\n' "$nosound" "$2" >"$work/$name.answers"
+    shift 2
+    vm_start "$name" --answers "$work/$name.answers" --workdir "$data" --seconds 600 "$@" -- "$program"
 }
-start=$(date +%s)
-# switch8's last shot only keeps its VM up for the one taken after the end.
-run switch8 1 "9 12.5 18 34 400" --depth 8 --size 640x480 --vt-switch-at 11 --vt-hold 3 --seconds 400 \
-    --require-exit &
-pids+=($!)
-vm_shot_after_exit switch8 &
-pids+=($!)
-run full32 3 "9 34" --depth 32 --size 800x600 --seconds 38 &
-pids+=($!)
-run double16 3 "9 34" --depth 16 --size 640x480 --seconds 38 &
-pids+=($!)
-wait
-pids=()
-echo "VMs done in $(($(date +%s) - start)) s"
+start switch8 1 --depth 8 --size 640x480
+start full32 3 --depth 32 --size 800x600
+start double16 3 --depth 16 --size 640x480
 
 # The colours of a PCX picture's palette (its last 768 bytes), "r g b" each.
 palette() { tail -c 768 "$1" | od -An -tu1 -v -w3; }
 part1=$(palette "$data/grafika/1/txt3.pcx")
 part2=$(palette "$data/grafika/1/hatter04.pcx")
 
-# show NAME-TIME GEOMETRY PALETTE TOLERANCE: outside GEOMETRY (WxH+X+Y) the
+# shows GEOMETRY PALETTE TOLERANCE SHOT: outside GEOMETRY (WxH+X+Y) the
 # screen is one colour; inside, 99% of the pixels are within TOLERANCE per
 # channel of a palette colour (8 and 16 bpp screens have narrower
-# channels) and a fifth are lit.
-show() {
-    local shot=$work/$1.png w h x y
-    IFS='x+' read -r w h x y <<< "$2"
-    [ "$(convert "$shot" -fill magenta -draw "rectangle $x,$y $((x + w - 1)),$((y + h - 1))" -format %k info:)" -le 2 ] ||
-        { echo "$1: drawn outside $2"; return 1; }
-    convert "$shot" -crop "$2" +repage -format %c histogram:info:- | tr -c '0-9\n' ' ' |
-        awk -v tol="$4" -v pal="$3" -v name="$1" '
+# channels) and a fifth are lit. What it saw goes to SHOT.txt.
+shows() {
+    local w h x y
+    IFS='x+' read -r w h x y <<<"$1"
+    [ "$(convert "$4" -fill magenta -draw "rectangle $x,$y $((x + w - 1)),$((y + h - 1))" -format %k info:)" -le 2 ] ||
+        { echo "drawn outside $1" >"$4.txt"; return 1; }
+    convert "$4" -crop "$1" +repage -format %c histogram:info:- | tr -c '0-9\n' ' ' |
+        awk -v tol="$3" -v pal="$2" -v out="$4.txt" '
             function d(a, b) { return a > b ? a - b : b - a }
             BEGIN { n = split(pal, p, " ") / 3 }
             { total += $1; lit += ($2 > 32 || $3 > 32 || $4 > 32) * $1
               for (i = 0; i < n; i++)
                   if (d($2, p[3*i+1]) <= tol && d($3, p[3*i+2]) <= tol && d($4, p[3*i+3]) <= tol) { ok += $1; break } }
-            END { printf "%s: %.1f%% in the palette, %.1f%% lit\n", name, 100 * ok / total, 100 * lit / total
+            END { printf "%.1f%% in the palette, %.1f%% lit\n", 100 * ok / total, 100 * lit / total > out
                   exit !(ok >= 0.99 * total && lit >= 0.2 * total) }'
 }
+# either_part GEOMETRY TOLERANCE SHOT: a frame of part 1 or part 2.
+either_part() { shows "$1" "$part1" "$2" "$3" || shows "$1" "$part2" "$2" "$3"; }
+# blank GEOMETRY SHOT: nothing drawn inside GEOMETRY.
+blank() { [ "$(convert "$2" -crop "$1" -format %k info:)" = 1 ]; }
+# seen NAME WHAT SHOT: the last screen's account, for a failure message.
+seen() { echo "$1: $2 ($(cat "$3.txt" 2>/dev/null))"; }
 
-for name in switch8 full32 double16; do
-    log=$work/$name/serial.log
-    status=$(cat "$work/$name.rc")
-    echo "== $name: status $status, $(grep -o 'program: .*' "$work/$name.log")"
-    [ "$status" = 0 ] || fail "$name: status $status"
-    grep -q fb0_matches_request=yes "$work/$name/result.env" 2>/dev/null || fail "$name: no such framebuffer"
-    grep -q 'FBVM-TTY1| The display is a VESA VGA' "$log" || fail "$name: no report line"
+# switch8: the console switched away while part 1 runs, then back; nothing
+# drawn while away (three screens a second apart), frames again after.
+follow_switch8() {
+    local n=switch8 box=320x240+160+120 line i
+    vm_screen_until $n "$work/$n-part1.png" 120 shows $box "$part1" 4 || fail "$(seen $n 'no part 1' "$work/$n-part1.png")"
+    line=$(vm_ctl $n 150 chvt 2)
+    [[ $line == *"ok active=tty2" ]] || fail "$n: the switch away did not complete ($line)"
+    for i in 1 2 3; do
+        vm_screen $n "$work/$n-away$i.png" && blank $box "$work/$n-away$i.png" || fail "$n: drawn while away ($i)"
+        sleep 1
+    done
+    line=$(vm_ctl $n 160 chvt 1)
+    [[ $line == *"ok active=tty1" ]] || fail "$n: the switch back did not complete ($line)"
+    vm_screen_until $n "$work/$n-back.png" 180 either_part $box 4 || fail "$(seen $n 'no frames after the switch back' "$work/$n-back.png")"
+    vm_screen_until $n "$work/$n-part2.png" 240 shows $box "$part2" 4 || fail "$(seen $n 'no part 2 at 8 bpp' "$work/$n-part2.png")"
+    line=$(vm_line $n 'FBVM: program \(exited\|stopped\)' 480)
+    [[ $line == *"exited status=0 "* ]] || fail "$n: the show did not end by itself with 0 ($line)"
+    grep -q "FBVM-TTY1| - Grimfall - '99" "$work/$n/serial.log" || fail "$n: no closing banner"
+    vm_screen $n "$work/$n-end.png"
+    vm_end $n
+    local grey
+    grey=$(convert "$work/$n-end.png" -format %c histogram:info:- | sed -n 's/^ *\([0-9]*\): (170,170,170).*/\1/p')
+    [ "${grey:-0}" -gt 5000 ] || fail "$n: the console's text is not grey after the show (${grey:-0} pixels)"
+}
+
+# follow NAME GEOMETRY TOLERANCE DEPTH: part 1 and part 2 in their places,
+# then the program stopped by the VM runner.
+follow() {
+    local n=$1 line
+    vm_screen_until $n "$work/$n-part1.png" 120 shows "$2" "$part1" "$3" || fail "$(seen $n "no part 1 at $4 bpp" "$work/$n-part1.png")"
+    vm_screen_until $n "$work/$n-part2.png" 240 shows "$2" "$part2" "$3" || fail "$(seen $n "no part 2 at $4 bpp" "$work/$n-part2.png")"
+    vm_ctl $n 480 stop >/dev/null
+    line=$(vm_line $n 'FBVM: program \(exited\|stopped\)' 480)
+    [[ $line == *stopped-at-deadline* ]] || fail "$n: not stopped by the runner ($line)"
+    vm_end $n
+}
+
+follow_switch8 &
+pids+=($!)
+follow full32 800x600+0+0 1 32 &
+pids+=($!)
+follow double16 640x480+0+0 8 16 &
+pids+=($!)
+wait
+pids=()
+
+for n in switch8 full32 double16; do
+    [ "$(cat "$work/$n.rc")" = 0 ] || fail "$n: the VM runner ended with $(cat "$work/$n.rc")"
+    grep -q fb0_matches_request=yes "$work/$n/result.env" 2>/dev/null || fail "$n: no such framebuffer"
+    grep -q 'FBVM-TTY1| The display is a VESA VGA' "$work/$n/serial.log" || fail "$n: no report line"
 done
-show switch8-9 320x240+160+120 "$part1" 4 || fail "part 1 before the switch"
-[ "$(convert "$work/switch8-12.5.png" -crop 320x240+160+120 -format %k info:)" = 1 ] || fail "drawn while away"
-show switch8-18 320x240+160+120 "$part1" 4 || fail "part 1 after the switch"
-show switch8-34 320x240+160+120 "$part2" 4 || fail "part 2 at 8 bpp"
-[ "$(grep -c 'vt-switch .* ok, active=' "$work/switch8/serial.log")" = 2 ] || fail "a switch did not complete"
-grep -q 'program exited status=0' "$work/switch8/serial.log" || fail "the show did not end by itself"
-grep -q "FBVM-TTY1| - Grimfall - '99" "$work/switch8/serial.log" || fail "no closing banner"
-grey=$(convert "$work/switch8-end.png" -format %c histogram:info:- | sed -n 's/^ *\([0-9]*\): (170,170,170).*/\1/p')
-[ "${grey:-0}" -gt 5000 ] || fail "the console's text is not grey after the show (${grey:-0} pixels)"
-show full32-9 800x600+0+0 "$part1" 1 || fail "part 1 at 32 bpp"
-show full32-34 800x600+0+0 "$part2" 1 || fail "part 2 at 32 bpp"
-show double16-9 640x480+0+0 "$part1" 8 || fail "part 1 at 16 bpp"
-show double16-34 640x480+0+0 "$part2" 8 || fail "part 2 at 16 bpp"
-shot=$work/double16-34.png
+shot=$work/double16-part2.png
 differ=$(convert "$shot" -sample 50% -sample 200% - | compare -metric AE "$shot" - null: 2>&1)
 [ "$differ" = 0 ] || fail "part 2 at 16 bpp: $differ pixels differ from their 2x2 block"
-
-if [ -n "${SKARN_KEEP_SHOTS:-}" ]; then
-    mkdir -p "$SKARN_KEEP_SHOTS" && cp "$work"/*.png "$SKARN_KEEP_SHOTS"/
-fi
-if [ $failures != 0 ]; then
-    grep -hE '^FBVM: (program|vt-switch)|FBVM-TTY1' "$work"/*/serial.log | tail -n 40
-    echo "FAIL: $failures checks"
-    exit 1
-fi
-echo PASS
+vm_finish

@@ -1,47 +1,173 @@
 # vm_lib.sh: what the VM tests share; sourced, with $work set to the test's
-# temporary folder, where the runs keep their run folders ($work/NAME).
+# temporary folder, where each VM keeps its run folder ($work/NAME), its
+# runner's output ($work/NAME.log) and the runner's status ($work/NAME.rc).
+# A test starts its VMs, then drives each by what it sees happen there: a
+# line on the console, a picture on the screen, the program's end; every
+# wait has a deadline counted from the moment the program started in its VM
+# (a VM may first wait for a free slot: tests/vm/fbvm.sh bounds how many run
+# at once on the machine).
 
-# vm_begin: with $data and $fbvm set, the start of every VM test: the
-# background jobs in pids are stopped and the folder removed at the end; a
-# stopped test stops its VMs; fail counts failures; the tools, the show's
-# data and the VM runner's cache are checked.
+# vm_begin TEST: with $data and $fbvm set, the start of every VM test. The
+# test's folder is made; the VMs still running at the end are stopped and
+# the folder removed; the tools, the show's data and the VM runner's set-up
+# are checked.
 vm_begin() {
+    vm_test=$1
+    work=$(mktemp -d "/tmp/skarn-$vm_test-XXXXXX")
     pids=()
-    failures=0
     trap vm_cleanup EXIT
     trap 'exit 143' TERM
     trap 'exit 130' INT
-    for tool in qemu-system-x86_64 convert perl; do
+    for tool in qemu-system-x86_64 convert perl flock; do
         command -v $tool >/dev/null || { echo "FAIL: $tool is not installed"; exit 1; }
     done
     [ -f "$data/grafika/1/hatter04.pcx" ] || { echo "FAIL: no data in $data"; exit 1; }
-    "$fbvm" --setup >/dev/null 2>&1 || { echo "FAIL: the VM runner cannot set itself up"; exit 1; }
+    "$fbvm" --setup >"$work/setup.log" 2>&1 || { echo "FAIL: the VM runner cannot set itself up:"; cat "$work/setup.log"; exit 1; }
 }
 vm_cleanup() {
     for p in ${pids[@]+"${pids[@]}"}; do kill "$p" 2>/dev/null; done
     wait 2>/dev/null
     rm -rf "$work"
 }
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+# fail WHAT: one failed check; the count lives in a file, so checks run in
+# the background (one VM's course each) count as well.
+fail() { echo "FAIL: $*"; echo "$*" >>"$work/failed"; }
 
-# vm_shot_after_exit NAME: after the program's own end, one screendump
-# through the VM's human monitor into $work/NAME-end.png, then the VM is
-# stopped (a late --shot only keeps it up till then).
-vm_shot_after_exit() {
-    local dir=$work/$1
-    until grep -aq '^FBVM: program \(exited\|stopped\)' "$dir/serial.log" 2>/dev/null; do
-        [ -f "$work/$1.rc" ] && return  # the VM is already gone
-        sleep 0.1
+# vm_finish: the end of every VM test: on failure (or with SKARN_KEEP_SHOTS
+# set) the screens, logs and serial logs go to a folder of this test's own.
+vm_finish() {
+    local failures
+    failures=$(cat "$work/failed" 2>/dev/null | wc -l)
+    if [ $failures -gt 0 ] || [ -n "${SKARN_KEEP_SHOTS:-}" ]; then
+        local keep=${SKARN_KEEP_SHOTS:-$(mktemp -d "/tmp/skarn-$vm_test-failed-XXXXXX")} d
+        mkdir -p "$keep" && cp "$work"/*.png "$work"/*.log "$keep"/ 2>/dev/null
+        for d in "$work"/*/; do [ -f "$d/serial.log" ] && cp "$d/serial.log" "$keep/$(basename "$d").serial.log"; done
+        echo "shots and logs kept in $keep"
+    fi
+    if [ $failures -gt 0 ]; then
+        echo "FAIL: $failures checks"
+        exit 1
+    fi
+    echo PASS
+}
+
+# vm_start NAME FBVM-OPTIONS... -- PROGRAM: one VM in the background. It
+# holds after the program's end until vm_end (at most 10 minutes).
+vm_start() {
+    local name=$1
+    shift
+    (
+        "$fbvm" --quiet --hold 600 --rundir "$work/$name" "$@" >"$work/$name.log" 2>&1 &
+        pid=$!
+        trap 'kill $pid 2>/dev/null' TERM  # the runner stops its VM on TERM
+        wait $pid
+        echo $? >"$work/$name.rc"
+    ) &
+    pids+=($!)
+}
+
+# vm_started NAME: waits until the program runs in its VM; false if the
+# runner ended first.
+vm_started() {
+    until [ -s "$work/$1/program.started" ]; do
+        [ -f "$work/$1.rc" ] && return 1
+        sleep 0.2
     done
+}
+
+# vm_seconds NAME: whole seconds since the program started in its VM.
+vm_seconds() {
+    local now=${EPOCHREALTIME/./}
+    echo $(((now / 1000 - $(cat "$work/$1/program.started")) / 1000))
+}
+
+# vm_line NAME PATTERN DEADLINE: waits for a serial-log line that begins
+# with PATTERN (a basic regular expression) and prints it; false when none
+# has come DEADLINE seconds after the program's start or the VM is gone.
+vm_line() {
+    local line
+    vm_started "$1" || return 1
+    while :; do
+        line=$(grep -a -m1 -- "^$2" "$work/$1/serial.log" | tr -d '\r')
+        [ -n "$line" ] && { echo "$line"; return 0; }
+        [ -f "$work/$1.rc" ] && return 1
+        [ "$(vm_seconds "$1")" -lt "$3" ] || return 1
+        sleep 0.2
+    done
+}
+
+# vm_ctl NAME DEADLINE COMMAND...: sends COMMAND to the guest (see fbvm.sh
+# --help) and prints its answer; false when none has come by DEADLINE
+# seconds after the program's start.
+vm_ctl() {
+    local name=$1 deadline=$2 left CTL_SOCK
+    shift 2
+    vm_started "$name" || return 1
+    . "$work/$name/sockets"
+    left=$((deadline - $(vm_seconds "$name")))
+    [ $left -gt 0 ] || left=1
+    perl -e '
+        use strict; use IO::Socket::UNIX; use Time::HiRes qw(sleep time);
+        my ($sock, $serial, $rc, $left, $cmd) = @ARGV;
+        my $id = "$$" . int(rand(1e6));
+        my $end = time + $left;
+        my $s;
+        until ($s = IO::Socket::UNIX->new(Type => SOCK_STREAM(), Peer => $sock)) {
+            exit 1 if time > $end || -e $rc;
+            sleep 0.1;
+        }
+        $s->autoflush(1);
+        print $s "$id $cmd\n";
+        # The connection stays open until the answer is in: the command
+        # reaches the guest whenever it reads its line.
+        while (time < $end) {
+            if (open my $f, "<", $serial) {
+                while (<$f>) { if (/^FBVM: ctl \Q$id\E (.*?)\r?$/) { print "$1\n"; exit 0 } }
+            }
+            exit 1 if -e $rc;
+            sleep 0.1;
+        }
+        exit 1;
+    ' "$CTL_SOCK" "$work/$name/serial.log" "$work/$name.rc" "$left" "$*"
+}
+
+# vm_end NAME: asks the VM to power off and waits for its runner to end.
+vm_end() {
+    vm_ctl "$1" 100000 poweroff >/dev/null
+    while [ ! -f "$work/$1.rc" ]; do sleep 0.2; done
+}
+
+# vm_screen NAME OUT.png: what the VM's screen shows now.
+vm_screen() {
+    local MON_SOCK
+    [ -f "$work/$1/sockets" ] || return 1
+    . "$work/$1/sockets"
+    rm -f "$work/$1.ppm"
     perl -e '
         use strict; use IO::Socket::UNIX;
         my ($sock, $out) = @ARGV;
-        $SIG{ALRM} = sub { exit 1 }; alarm 30;
-        my $s = IO::Socket::UNIX->new(Type => SOCK_STREAM(), Peer => $sock) or exit 1;
-        sub prompt { my $seen = ""; while (sysread($s, my $c, 4096)) { $seen .= $c; return if $seen =~ /\(qemu\)/ } exit 1 }
-        prompt(); print $s "screendump $out\n"; prompt(); print $s "quit\n"; sleep 1;
-    ' "$dir/monitor.sock" "$work/$1-end.ppm"
-    convert "$work/$1-end.ppm" "$work/$1-end.png" 2>/dev/null
+        $SIG{ALRM} = sub { exit 1 }; alarm 60;
+        my $s;
+        for (1 .. 50) { last if $s = IO::Socket::UNIX->new(Type => SOCK_STREAM(), Peer => $sock); select(undef, undef, undef, 0.1) }
+        $s or exit 1;
+        sub prompt { my $seen = ""; while (sysread($s, my $c, 4096)) { $seen .= $c; return if $seen =~ /\(qemu\) $/ } exit 1 }
+        prompt(); print $s "screendump $out\n"; prompt();
+    ' "$MON_SOCK" "$work/$1.ppm" && convert "$work/$1.ppm" "$2" 2>/dev/null
+}
+
+# vm_screen_until NAME OUT.png DEADLINE CHECK...: takes screens until
+# CHECK OUT.png passes; false when none has by DEADLINE seconds after the
+# program's start (OUT.png is then the last screen taken).
+vm_screen_until() {
+    local name=$1 out=$2 deadline=$3
+    shift 3
+    vm_started "$name" || return 1
+    while :; do
+        vm_screen "$name" "$out" && "$@" "$out" && return 0
+        [ -f "$work/$name.rc" ] && return 1
+        [ "$(vm_seconds "$name")" -lt "$deadline" ] || return 1
+        sleep 0.5
+    done
 }
 
 # vm_text_rows SHOT: one checksum per text row (16 pixels high) of a
