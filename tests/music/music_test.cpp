@@ -1,6 +1,7 @@
 // music_test.cpp: the start-up questions, the MikMod start, the music
 // process (play to the end, stop mid-song, missing module, no device) and
 // the WAV file the disk writer leaves behind.
+#include "../support/process_ended.h"
 #include "module_writer.h"
 #include "scenario.h"
 #include "sound_files.h"
@@ -463,17 +464,6 @@ TEST(MusicStop, TenStopsWhileTheWriterMixes)
     WavFile w = wav_read(dir.file("music.wav"));
     EXPECT_TRUE(w.header_ok);
     EXPECT_GT(w.data_size, 0u);
-}
-
-// Gone, or ended and waiting only to be reaped by whoever inherited it.
-static bool process_ended(int pid)
-{
-    std::ifstream f("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    if (!std::getline(f, line))
-        return true;
-    const size_t paren = line.rfind(')');
-    return paren != std::string::npos && paren + 2 < line.size() && line[paren + 2] == 'Z';
 }
 
 // The show's whole process group killed (SIGKILL) while the music process

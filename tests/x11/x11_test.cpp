@@ -4,6 +4,8 @@
 // read back; set-up failures through a preload shim; a server of another
 // user, which may not attach the segment; a server that dies mid-show; and
 // that no shared segment outlives a run.
+#include "../support/process_ended.h"
+
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -271,17 +273,6 @@ std::vector<pid_t> children_of(pid_t pid)
     while (f >> c)
         out.push_back(c);
     return out;
-}
-
-// Gone, or ended and waiting only to be reaped.
-bool process_ended(pid_t pid)
-{
-    std::ifstream f("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    if (!std::getline(f, line))
-        return true;
-    const size_t paren = line.rfind(')');
-    return paren != std::string::npos && paren + 2 < line.size() && line[paren + 2] == 'Z';
 }
 
 std::vector<std::string> env_for(const XvfbServer &x, const std::vector<std::string> &more = {})
