@@ -152,6 +152,9 @@ void parts_make_light_levels(Image *img, int base)
 static void parts_load_checked(const char *verb, const char *path, Image **out, Palette *pal, int min_width,
                                int min_height, int max_width, int max_height)
 {
+    // Every picture is a step of the load phase: a stop that came during
+    // the step before ends the show here, not after the whole load.
+    show_check_stop();
     if (pcx_load_image(path, out, pal) != 5)
         parts_fatal_picture(verb, path);
     const Image *img = *out;

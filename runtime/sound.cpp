@@ -1,6 +1,7 @@
 // sound.cpp: the sound set-up questions, the MikMod start and stop, and the
 // music process: a forked child that plays the loaded module once while the
-// show runs, stopped by SIGUSR1 and reaped by the SIGCHLD handler.
+// show runs, stopped by SIGUSR1 and reaped by the SIGCHLD handler. With a
+// disk writer, the sound file's header follows the file as it grows.
 #include "skarn.h"
 
 #include <mikmod.h>
@@ -10,7 +11,9 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -145,7 +148,97 @@ static const char *music_disk_file(void)
     return md_driver == &drv_wav ? "music.wav" : md_driver == &drv_aiff ? "music.aiff" : nullptr;
 }
 
-static void music_patch_disk_header(const char *path);
+// A disk writer's header as read back from its file.
+struct MusicDiskHeader {
+    uint8_t bytes[54];
+    int size;    // 44 for WAV, 54 for AIFF, 0 when the file is neither
+    long frame;  // bytes of one sample frame
+};
+
+// Writes value as 4 bytes at b, little- or big-endian.
+static void music_put_u32(uint8_t *b, uint32_t value, bool big_endian)
+{
+    for (int i = 0; i < 4; i++)
+        b[big_endian ? 3 - i : i] = (uint8_t)(value >> (8 * i));
+}
+
+// Reads the header of a WAV or AIFF file of the disk writers; false when
+// the file holds neither.
+static bool music_read_disk_header(int fd, MusicDiskHeader *h)
+{
+    uint8_t *b = h->bytes;
+    const ssize_t got = pread(fd, b, sizeof h->bytes, 0);
+    h->size = 0;
+    if (got >= 44 && memcmp(b, "RIFF", 4) == 0 && memcmp(b + 8, "WAVE", 4) == 0 && memcmp(b + 36, "data", 4) == 0) {
+        h->size = 44;
+        h->frame = b[32] | b[33] << 8;  // block alignment
+    } else if (got == 54 && memcmp(b, "FORM", 4) == 0 && memcmp(b + 8, "AIFFCOMM", 8) == 0 &&
+               memcmp(b + 38, "SSND", 4) == 0) {
+        h->size = 54;
+        h->frame = (long)(b[20] << 8 | b[21]) * (((b[26] << 8 | b[27]) + 7) / 8);  // channels x bytes
+    }
+    return h->size > 0 && h->frame > 0;
+}
+
+// Sets every size in the header from the file's length, counting whole
+// sample frames only (a kill may cut the last one), and writes the header
+// back in one piece, so that no kill leaves it half old and half new.
+static void music_write_disk_header(int fd, MusicDiskHeader *h, off_t length)
+{
+    if (length < h->size || length - h->size > 0xffffff00L)
+        return;  // too short, or too long for the header's 32-bit sizes
+    const uint32_t sound = (uint32_t)((length - h->size) / h->frame * h->frame);
+    uint8_t *b = h->bytes;
+    if (h->size == 44) {
+        music_put_u32(b + 4, sound + 36, false);  // RIFF: the rest of the header and the sound
+        music_put_u32(b + 40, sound, false);
+    } else {
+        music_put_u32(b + 4, sound + 46, true);  // FORM: the rest of the header and the sound
+        music_put_u32(b + 22, (uint32_t)(sound / h->frame), true);  // sample frames
+        music_put_u32(b + 42, sound + 8, true);  // SSND: offset, block size, sound
+    }
+    (void)!pwrite(fd, b, (size_t)h->size, 0);
+}
+
+// The WAV and AIFF writers fill in their header sizes when the library
+// shuts down, but the sound was written by the music process, so the
+// parent's counts are zero: set every size from the length of the file.
+static void music_patch_disk_header(const char *path)
+{
+    const int fd = open(path, O_RDWR | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    MusicDiskHeader h;
+    struct stat st;
+    if (music_read_disk_header(fd, &h) && fstat(fd, &st) == 0)
+        music_write_disk_header(fd, &h, st.st_size);
+    close(fd);
+}
+
+// The music process's own descriptor on the disk writer's file, its header
+// and the file length the header's sizes were last set from.
+static int music_header_fd = -1;
+static MusicDiskHeader music_header;
+static off_t music_header_length = -1;
+
+// After each update of a disk writer: the library's stream is flushed and,
+// when the file has grown, the header's sizes are set from its length. So a
+// kill at any moment leaves a whole sound file whose header is at most one
+// update's block behind the sound in it. The library does not name its
+// stream, hence the flush of every stream (the music process writes no
+// other); the header goes through a descriptor of its own, which leaves the
+// library's file position alone.
+static void music_keep_header_true(void)
+{
+    if (music_header_fd < 0)
+        return;
+    fflush(nullptr);
+    struct stat st;
+    if (fstat(music_header_fd, &st) == 0 && st.st_size != music_header_length) {
+        music_write_disk_header(music_header_fd, &music_header, st.st_size);
+        music_header_length = st.st_size;
+    }
+}
 
 // Frees the loaded song, if any.
 static void music_free_module(void)
@@ -197,23 +290,30 @@ int music_load(const char *path)
     // A stop that came during the fork is pending and is taken here.
     sigprocmask(SIG_SETMASK, &mask, nullptr);
 
+    if (const char *disk_file = music_disk_file()) {
+        music_header_fd = open(disk_file, O_RDWR | O_CLOEXEC);
+        if (music_header_fd >= 0 && !music_read_disk_header(music_header_fd, &music_header)) {
+            close(music_header_fd);
+            music_header_fd = -1;
+        }
+    }
+
     // music_start forks only with sound on and no music playing; after a
     // failed load there is no song and the process ends at once.
     if (music_module) {
         Player_Start(music_module);
         while (!music_child_stop_requested && Player_Active()) {
             MikMod_Update();
+            music_keep_header_true();
             usleep(500);
         }
         music_free_module();
     }
-    // The disk writers' data sits in stdio buffers; the library is never
-    // shut down here (the parent owns it), so flush and leave without
-    // running the show's exit handlers. The header's sizes are set here
-    // too, so the file is whole even if the show's process died meanwhile.
+    // The library is never shut down here (the parent owns it): its stream
+    // is flushed, the header set for the last time, and the process leaves
+    // without running the show's exit handlers.
     fflush(nullptr);
-    if (const char *disk_file = music_disk_file())
-        music_patch_disk_header(disk_file);
+    music_keep_header_true();
     _exit(0);
 }
 
@@ -285,46 +385,6 @@ void music_stop(void)
     music_playing = 0;
     music_pid = 0;
     sigprocmask(SIG_SETMASK, &old_mask, nullptr);
-}
-
-// Writes value as 4 bytes at offset, little- or big-endian.
-static void music_put_u32(FILE *f, long offset, uint32_t value, bool big_endian)
-{
-    uint8_t b[4];
-    for (int i = 0; i < 4; i++)
-        b[big_endian ? 3 - i : i] = (uint8_t)(value >> (8 * i));
-    if (fseek(f, offset, SEEK_SET) == 0)
-        fwrite(b, 1, 4, f);
-}
-
-// The WAV and AIFF writers fill in their header sizes when the library
-// shuts down, but the sound was written by the music process, so the
-// parent's counts are zero: set every size from the length of the file.
-static void music_patch_disk_header(const char *path)
-{
-    FILE *f = fopen(path, "r+b");
-    if (!f)
-        return;
-    uint8_t h[54];
-    size_t got = fread(h, 1, sizeof h, f);
-    long length = fseek(f, 0, SEEK_END) == 0 ? ftell(f) : -1;
-    if (length > 0xffffffffL)
-        length = -1;  // too long for the header's 32-bit sizes
-    if (got >= 44 && length >= 44 && memcmp(h, "RIFF", 4) == 0 && memcmp(h + 8, "WAVE", 4) == 0 &&
-        memcmp(h + 36, "data", 4) == 0) {
-        music_put_u32(f, 4, (uint32_t)(length - 8), false);
-        music_put_u32(f, 40, (uint32_t)(length - 44), false);
-    } else if (got == 54 && length >= 54 && memcmp(h, "FORM", 4) == 0 && memcmp(h + 8, "AIFFCOMM", 8) == 0 &&
-               memcmp(h + 38, "SSND", 4) == 0) {
-        int channels = h[20] << 8 | h[21];
-        int bits = h[26] << 8 | h[27];
-        long frame = (long)channels * ((bits + 7) / 8);
-        music_put_u32(f, 4, (uint32_t)(length - 8), true);
-        if (frame > 0)
-            music_put_u32(f, 22, (uint32_t)((length - 54) / frame), true);  // sample frames
-        music_put_u32(f, 42, (uint32_t)(length - 46), true);  // SSND: offset, block size, sound
-    }
-    fclose(f);
 }
 
 void sound_shutdown(void)

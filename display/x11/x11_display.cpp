@@ -380,7 +380,10 @@ static int x11_create_shared_image(XImage **image, XShmSegmentInfo **shm, int wi
     }
     // Sized from the image's own layout, not from the depth.
     const size_t size = (size_t)img->bytes_per_line * (size_t)img->height;
-    info->shmid = shmget(IPC_PRIVATE, size, IPC_CREAT | 0777);
+    // For its owner alone: anyone else could attach it by its id and read or
+    // change the frames. A server of the same user or root still attaches
+    // it; any other server refuses the attach and the ordinary image serves.
+    info->shmid = shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
     if (info->shmid < 0) {
         XDestroyImage(img);
         free(info);

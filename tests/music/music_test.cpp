@@ -1,6 +1,7 @@
 // music_test.cpp: the start-up questions, the MikMod start, the music
 // process (play to the end, stop mid-song, missing module, no device) and
 // the WAV file the disk writer leaves behind.
+#include "../support/process_ended.h"
 #include "module_writer.h"
 #include "scenario.h"
 #include "sound_files.h"
@@ -463,6 +464,75 @@ TEST(MusicStop, TenStopsWhileTheWriterMixes)
     WavFile w = wav_read(dir.file("music.wav"));
     EXPECT_TRUE(w.header_ok);
     EXPECT_GT(w.data_size, 0u);
+}
+
+// The show's whole process group killed (SIGKILL) while the music process
+// writes a long song: neither process can finish the file, yet it is a
+// whole sound file whose header is at most one block (32768 bytes) behind
+// the sound it holds, in whole sample frames, and sox reads all it declares.
+TEST(MusicStop, GroupKilledWhileTheWriterMixesLeavesAWholeFile)
+{
+    struct Case {
+        const char *alias, *file;
+        int mode, frame;
+    };
+    for (const Case &c : {Case{"wav", "music.wav", 4, 4}, Case{"aif", "music.aiff", 3, 2}}) {
+        SCOPED_TRACE(c.alias);
+        Driver writer = driver_lookup(c.alias);
+        ASSERT_GT(writer.number, 0);
+        TempDir dir;
+        ASSERT_TRUE(module_write_mod(dir.file("long.mod"), 100, 64, 31));  // over an hour
+        const char *file = c.file;
+        ScenarioResult r = scenario_run(dir.path, answers(c.mode, writer, 44100), [file] {
+            sound_setup();
+            music_load("long.mod");
+            music_start();
+            scenario_fact("music_pid", music_pid);
+            // Eight blocks written, and the song goes on for an hour.
+            std::error_code ec;
+            const long t0 = scenario_now_ms();
+            while (std::filesystem::file_size(file, ec) < 54 + 8 * 32768 && scenario_now_ms() - t0 < 15000)
+                scenario_sleep_ms(1);
+            kill(0, SIGKILL);
+        });
+        ASSERT_TRUE(r.finished);
+        EXPECT_EQ(r.exit_status, -1);  // killed
+        const long music = r.fact("music_pid");
+        ASSERT_GT(music, 0);
+        for (long t0 = scenario_now_ms(); !process_ended((int)music) && scenario_now_ms() - t0 < 10000;)
+            scenario_sleep_ms(5);
+        ASSERT_TRUE(process_ended((int)music));
+
+        const std::string b = file_bytes(dir.file(c.file));
+        const bool wav = c.mode == 4;
+        const size_t header = wav ? 44 : 54;
+        ASSERT_GE(b.size(), header + 8 * 32768);
+        const uint32_t sound = wav ? le32(b, 40) : be32(b, 42) - 8;
+        if (wav) {
+            EXPECT_EQ(b.compare(0, 4, "RIFF"), 0);
+            EXPECT_EQ(le32(b, 4), sound + 36);
+            EXPECT_EQ(b.compare(36, 4, "data"), 0);
+        } else {
+            EXPECT_EQ(b.compare(0, 4, "FORM"), 0);
+            EXPECT_EQ(be32(b, 4), sound + 46);
+            EXPECT_EQ(be32(b, 22), sound / c.frame);  // sample frames
+            EXPECT_EQ(b.compare(38, 4, "SSND"), 0);
+        }
+        EXPECT_EQ(sound % c.frame, 0u);
+        EXPECT_LE(sound, b.size() - header);
+        EXPECT_LE(b.size() - header - sound, 32768u) << "the header is more than a block behind";
+        if (sox_available()) {
+            EXPECT_EQ(sox_samples_read(dir.file(c.file)), (long)sound / 2);
+        }
+        WavFile w;
+        w.bytes = b.substr(0, header + sound);
+        w.bits = 16;
+        if (!wav)  // AIFF samples are big-endian
+            for (size_t i = header; i + 1 < w.bytes.size(); i += 2)
+                std::swap(w.bytes[i], w.bytes[i + 1]);
+        wav_scan(w, header);
+        EXPECT_GT(w.peak, 1000) << "no sound in the file";
+    }
 }
 
 TEST(MusicStop, ShowFatalWhilePlayingEndsTheMusicProcess)

@@ -1,15 +1,21 @@
 // The show's sequence: main run as a child process over the recording back
 // end and the virtual clock, its call log and its output checked.
+#include "parts.h"
 #include "recording_display.h"
 #include "skarn.h"
 #include "test_util.h"
 
 #include <gtest/gtest.h>
+#include <mikmod.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstring>
+#include <dlfcn.h>
+#include <fcntl.h>
 #include <fstream>
 #include <sstream>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <vector>
 
@@ -281,5 +287,117 @@ TEST(ShowDeathTest, StopSignalEndsByItselfAfterClosingTheDisplay)
             ASSERT_FALSE(run.calls.empty());
             EXPECT_EQ(run.calls.back().first, 'c') << "the display was not closed last";
         }
+    }
+}
+
+// Every fopen of this test program passes here. Inside a death test's child
+// it logs the paths opened and, opening stop_at_path, raises a stop signal:
+// the viewer's Ctrl-C arrives while that step of the load reads its file.
+static int open_log_fd = -1;
+static const char *stop_at_path = nullptr;
+static int stop_at_signal = 0;
+
+extern "C" FILE *fopen(const char *path, const char *mode)
+{
+    using Real = FILE *(*)(const char *, const char *);
+    static const Real real = (Real)dlsym(RTLD_NEXT, "fopen");
+    if (open_log_fd >= 0)
+        dprintf(open_log_fd, "%s\n", path);
+    if (stop_at_path && strcmp(path, stop_at_path) == 0)
+        raise(stop_at_signal);
+    return real(path, mode);
+}
+
+namespace {
+
+// In a death test's child: the sound library on its silent driver and a
+// stand-in music process that writes "stopped" into marker when asked to
+// stop (SIGUSR1), and is killed with its parent otherwise.
+void start_stand_in_music(const std::string &marker)
+{
+    MikMod_RegisterDriver(&drv_nos);
+    MikMod_Init("");
+    int ready[2];
+    if (pipe(ready) != 0)
+        _exit(90);
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGUSR1);
+    sigprocmask(SIG_BLOCK, &stop, nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        (void)!write(ready[1], "x", 1);
+        int sig = 0;
+        sigwait(&stop, &sig);
+        write_bytes(marker, "stopped");
+        _exit(0);
+    }
+    sigprocmask(SIG_UNBLOCK, &stop, nullptr);
+    char c;
+    if (read(ready[0], &c, 1) != 1)
+        _exit(91);
+    sound_enabled = 1;
+    music_pid = pid;
+    music_playing = 1;
+}
+
+}  // namespace
+
+// A stop signal that comes while a load step reads its file ends the show
+// at the next step: the files of later steps are never opened (a picture),
+// or the load never returns (the shade table after the last picture). The
+// display is closed, the music stopped, and the process ends by the signal.
+TEST(ShowDeathTest, StopDuringALoadEndsBeforeTheNextStep)
+{
+    struct Case {
+        const char *name;
+        void (*load)(void);
+        const char *stop_at, *never;
+        int sig;
+    };
+    const Case cases[] = {
+        {"part 1, second picture", part1_load, "grafika/1/lo.pcx", "grafika/1/skn.pcx", SIGINT},
+        {"part 1, last picture", part1_load, "grafika/1/txt3.pcx", nullptr, SIGTERM},
+        {"part 2, strips", [] { part2_load("grafika/1/hatter04.pcx", 1, 1); }, "grafika/grp.pcx",
+         "grafika/1/hatter04.pcx", SIGHUP},
+        {"part 6, first texture", part6_load, "3d/none.pcx", "3d/3d_bb1.pcx", SIGTERM},
+    };
+    TempDir dir;
+    const std::string log = dir.file("log"), opened = dir.file("opened"), marker = dir.file("music");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        unlink(log.c_str());
+        unlink(marker.c_str());
+        EXPECT_EXIT(
+            {
+                setenv("SKARN_RECORD_LOG", log.c_str(), 1);
+                recording_reset();
+                show_install_stop_handlers();
+                start_stand_in_music(marker);
+                if (chdir(SKARN_DATA_DIR) != 0)
+                    _exit(92);
+                open_log_fd = open(opened.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+                stop_at_path = c.stop_at;
+                stop_at_signal = c.sig;
+                c.load();
+                fputs("the load went on to its end\n", stderr);
+                _exit(0);
+            },
+            testing::KilledBySignal(c.sig), "");
+        std::stringstream all;
+        all << std::ifstream(opened).rdbuf();
+        const std::string paths = all.str();
+        EXPECT_NE(paths.find(std::string(c.stop_at) + "\n"), std::string::npos) << paths;
+        if (c.never) {
+            EXPECT_EQ(paths.find(c.never), std::string::npos) << paths;
+        }
+        ShowRun run;
+        read_call_log(log, &run);
+        ASSERT_FALSE(run.calls.empty());
+        EXPECT_EQ(run.calls.back().first, 'c') << "the display was not closed";
+        std::stringstream music;
+        music << std::ifstream(marker).rdbuf();
+        EXPECT_EQ(music.str(), "stopped");
     }
 }

@@ -1,8 +1,11 @@
 // The X11 back end against real X servers: one Xvfb per configuration
 // (PseudoColor 8, TrueColor 8, 15, 16, 24, 30, each with and without
 // MIT-SHM), the probe answering each display mode and checking every pixel
-// read back; set-up failures through a preload shim; a server that dies
-// mid-show; and that no shared segment outlives a run.
+// read back; set-up failures through a preload shim; a server of another
+// user, which may not attach the segment; a server that dies mid-show; and
+// that no shared segment outlives a run.
+#include "../support/process_ended.h"
+
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -10,7 +13,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <grp.h>
 #include <poll.h>
+#include <pwd.h>
 #include <sstream>
 #include <string>
 #include <sys/prctl.h>
@@ -33,7 +38,8 @@ struct XvfbServer {
     pid_t pid = -1;
     std::string display;
 
-    explicit XvfbServer(const std::vector<std::string> &extra)
+    // With a user id other than ours (which needs root), the server runs as that user.
+    explicit XvfbServer(const std::vector<std::string> &extra, uid_t user = getuid(), gid_t group = getgid())
     {
         int fds[2];
         if (pipe(fds) != 0)
@@ -41,6 +47,9 @@ struct XvfbServer {
         const pid_t parent = getpid();
         pid = fork();
         if (pid == 0) {
+            // Before the death signal: a change of user clears it.
+            if (user != getuid() && (setgroups(0, nullptr) != 0 || setgid(group) != 0 || setuid(user) != 0))
+                _exit(126);
             prctl(PR_SET_PDEATHSIG, SIGKILL);
             if (getppid() != parent)
                 _exit(127);
@@ -222,20 +231,26 @@ struct Child {
     }
 };
 
-// Shared segments made by process pid that still exist.
-int segments_of(pid_t pid)
+// The access modes of the shared segments made by process pid that still exist.
+std::vector<int> segment_modes(pid_t pid)
 {
     std::ifstream f("/proc/sysvipc/shm");
     std::string line;
     std::getline(f, line);  // header
-    int n = 0;
+    std::vector<int> modes;
     while (std::getline(f, line)) {
         std::istringstream s(line);
-        long key, id, perms, size, cpid;
+        std::string perms;  // in octal, with the kernel's own flags above the mode
+        long key, id, size, cpid;
         if (s >> key >> id >> perms >> size >> cpid && cpid == pid)
-            n++;
+            modes.push_back((int)strtol(perms.c_str(), nullptr, 8) & 0777);
     }
-    return n;
+    return modes;
+}
+
+int segments_of(pid_t pid)
+{
+    return (int)segment_modes(pid).size();
 }
 
 // The server detaches a client's segment only when it sees the client go.
@@ -258,17 +273,6 @@ std::vector<pid_t> children_of(pid_t pid)
     while (f >> c)
         out.push_back(c);
     return out;
-}
-
-// Gone, or ended and waiting only to be reaped.
-bool process_ended(pid_t pid)
-{
-    std::ifstream f("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    if (!std::getline(f, line))
-        return true;
-    const size_t paren = line.rfind(')');
-    return paren != std::string::npos && paren + 2 < line.size() && line[paren + 2] == 'Z';
 }
 
 std::vector<std::string> env_for(const XvfbServer &x, const std::vector<std::string> &more = {})
@@ -404,6 +408,25 @@ TEST(X11SharedMemory, RefusedAttachFallsBackInsteadOfEnding)
     EXPECT_TRUE(segments_gone(pid));
 }
 
+// The segment is its owner's alone: a server run by another user cannot
+// attach it, and the frames go as ordinary images, every pixel exact.
+TEST(X11SharedMemory, ServerOfAnotherUserGetsOrdinaryImages)
+{
+    const struct passwd *nobody = getpwnam("nobody");
+    if (getuid() != 0 || !nobody)
+        GTEST_SKIP() << "needs root and a user \"nobody\" to run the server as another user";
+    XvfbServer x({"-screen", "0", "640x480x24"}, nobody->pw_uid, nobody->pw_gid);
+    ASSERT_FALSE(x.display.empty()) << "Xvfb did not start as nobody";
+    Child p(SKARN_X11_PROBE, {}, env_for(x));
+    const pid_t pid = p.pid;
+    p.write_input("2\n");
+    ASSERT_EQ(p.finish(), 0) << p.out_text << p.err_text;
+    EXPECT_NE(p.out_text.find(info_not_in_use), std::string::npos) << p.out_text;
+    EXPECT_NE(p.out_text.find("all pixels match"), std::string::npos);
+    EXPECT_EQ(p.err_text, "");
+    EXPECT_TRUE(segments_gone(pid));
+}
+
 TEST(X11SharedMemory, ImageThatCannotBeMadeEndsWithMinusOne)
 {
     XvfbServer x({"-screen", "0", "640x480x24"});
@@ -423,7 +446,8 @@ TEST(X11SharedMemory, KilledProgramLeavesNoSegment)
     p.write_input("1\n");
     ASSERT_TRUE(p.pump(20, "probe: showing")) << p.out_text << p.err_text;
     EXPECT_NE(p.out_text.find(info_in_use), std::string::npos);
-    EXPECT_EQ(segments_of(pid), 1);
+    // One segment, for its owner alone.
+    EXPECT_EQ(segment_modes(pid), std::vector<int>{0600});
     kill(pid, SIGKILL);
     EXPECT_EQ(p.finish(), 128 + SIGKILL);
     EXPECT_TRUE(segments_gone(pid));
