@@ -61,8 +61,8 @@ using PartRunsTest = PartsTest;
 // duration allows at its frame period (clock readings cost a little), the
 // pinned ones exactly as drawn when the runs were checked against what each
 // part is to show. A pin that fails names the part and the frame; after a
-// deliberate change to a part, or to the generated data, look at the frames
-// and pin them anew.
+// deliberate change to a part, or to the generated objects, look at the
+// frames and pin them anew.
 TEST_F(PartRunsTest, WholeRunsOfParts4To7DrawTheirPinnedFrames)
 {
     parts_test_copy_show_data();
