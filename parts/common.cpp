@@ -172,11 +172,6 @@ void parts_load_picture_cant(const char *path, Image **out, Palette *pal, int mi
     parts_load_checked("Can't", path, out, pal, min_width, min_height, max_width, max_height);
 }
 
-void parts_fatal_load(const char *path)
-{
-    parts_fatal_picture("Cann't", path);
-}
-
 void parts_fatal_alloc_image(void)
 {
     show_fatal("Cann't allocate image!\n", -1);

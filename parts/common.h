@@ -94,8 +94,7 @@ void parts_load_picture_cant(const char *path, Image **out, Palette *pal, int mi
 void parts_load_picture(const char *path, Image **out, Palette *pal, int min_width, int min_height,
                         int max_width, int max_height);
 
-// The fatal exits of the parts (status -1).
-[[noreturn]] void parts_fatal_load(const char *path);
+// The fatal exit of a part whose image cannot be made (status -1).
 [[noreturn]] void parts_fatal_alloc_image(void);
 
 // ---------------------------------------------------------------- part 1
@@ -336,6 +335,9 @@ void part7_light_layer(uint8_t *light, const uint8_t *text);
 // new corner (never the same one again) is drawn for 5 to 24 frames.
 // Returns the corner to show and counts the frame.
 int part7_step_corner(void);
+// One frame at tenths d and sway phase q into frame: the run's work
+// between two waits (the light layer in work_image_a carries over).
+void part7_draw_frame(Image *frame, int d, int q);
 
 // ---------------------------------------------------------------- part 8
 

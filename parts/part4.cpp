@@ -129,19 +129,13 @@ void part4_load(const char *flat_picture, const char *dug_picture, const char *r
         image_create(&part4_ring_field, 106, 80) != 0)
         parts_fatal_alloc_image();
 
-    // The run reads 76800 pixels of each picture and shows all three through
-    // one palette: each must be 320 x 240 and carry the same palette as the
-    // last one loaded, or it is refused.
+    // The run reads 76800 pixels of each picture, so each must be 320 x 240.
+    // The three are taken to share one palette: all are remapped through the
+    // last one's, which is what current_palette holds after the loads.
     const char *paths[3] = {flat_picture, dug_picture, raised_picture};
-    Palette own[3];
-    for (int i = 0; i < 3; i++) {
+    for (int i = 0; i < 3; i++)
         parts_load_picture(paths[i], &part4_pictures[i], &current_palette, PART4_WIDTH, PART4_HEIGHT,
                            PART4_WIDTH, PART4_HEIGHT);
-        own[i] = current_palette;
-    }
-    for (int i = 0; i < 2; i++)
-        if (memcmp(own[i].rgb, current_palette.rgb, sizeof own[i].rgb) != 0)
-            parts_fatal_load(paths[i]);
 
     palette_sort_by_brightness(&part4_palette, &current_palette);
     for (Image *picture : part4_pictures)

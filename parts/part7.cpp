@@ -40,6 +40,8 @@ PolygonPoint part7_grid_screen[PART7_GRID_POINTS];
 PolygonPoint part7_grid_offset[PART7_GRID_POINTS];
 PolygonPoint part7_grid_texture[PART7_GRID_POINTS];
 PartsWindow part7_window = PARTS_WINDOW_START;
+// Light level to shown colour, from the shade table (levels past 63 show 63).
+static ShadeRows part7_rows;
 
 void part7_build_grid(void)
 {
@@ -165,6 +167,7 @@ void part7_load(void)
     for (Image *corner : part7_corners)
         image_remap_palette(corner, &current_palette, &part7_palette);
     palette_build_shade_table(&part7_palette, &part7_shade_table);
+    parts_shade_rows_direct(&part7_rows, &part7_shade_table);
 
     for (int i = 0; i < 4; i++) {
         const int w = part7_corners[i]->width, h = part7_corners[i]->height;
@@ -188,6 +191,31 @@ void part7_free(void)
     }
 }
 
+void part7_draw_frame(Image *frame, int d, int q)
+{
+    image_clear(part7_texture, 0);
+    int n, w, h;
+    part7_page_box(d, &n, &w, &h);
+    const Image *page = part7_pages[n];
+    blit_scaled(part7_texture, (PART7_TEXTURE_SIZE - w) >> 1, (PART7_TEXTURE_SIZE - h) >> 1, w, h, page, 0, 0,
+                page->width, page->height, 0, 0);
+
+    part7_sway_grid(q);
+    part7_draw_grid(work_image_b, part7_texture);
+    part7_light_layer(work_image_a->pixels, work_image_b->pixels);
+
+    blit_scaled(work_image_b, 0, 0, PART7_WIDTH, PART7_HEIGHT, part7_colour_picture, part7_window.x, part7_window.y,
+                part7_window.w, part7_window.h, 0, 0);
+    parts_move_window(&part7_window, 3, 2);
+
+    parts_compose_shaded(frame->pixels, work_image_a->pixels, work_image_b->pixels, PART7_PIXELS, &part7_rows);
+
+    const int k = part7_step_corner();
+    const Image *corner = part7_corners[k];
+    blit_keyed(frame, part7_corner_positions[k].x, part7_corner_positions[k].y, corner, 0, 0, corner->width,
+               corner->height, 0, 1);
+}
+
 void part7_run(Image *frame)
 {
     timer_start();
@@ -196,33 +224,9 @@ void part7_run(Image *frame)
     display_set_palette(&part7_palette);
     image_clear(work_image_a, 0);
 
-    static ShadeRows rows;
-    parts_shade_rows_direct(&rows, &part7_shade_table);
-
     int q = 0;
     while (d < PART7_TENTHS) {
-        image_clear(part7_texture, 0);
-        int n, w, h;
-        part7_page_box(d, &n, &w, &h);
-        const Image *page = part7_pages[n];
-        blit_scaled(part7_texture, (PART7_TEXTURE_SIZE - w) >> 1, (PART7_TEXTURE_SIZE - h) >> 1, w, h, page, 0, 0,
-                    page->width, page->height, 0, 0);
-
-        part7_sway_grid(q);
-        part7_draw_grid(work_image_b, part7_texture);
-        part7_light_layer(work_image_a->pixels, work_image_b->pixels);
-
-        blit_scaled(work_image_b, 0, 0, PART7_WIDTH, PART7_HEIGHT, part7_colour_picture, part7_window.x,
-                    part7_window.y, part7_window.w, part7_window.h, 0, 0);
-        parts_move_window(&part7_window, 3, 2);
-
-        parts_compose_shaded(frame->pixels, work_image_a->pixels, work_image_b->pixels, PART7_PIXELS, &rows);
-
-        const int k = part7_step_corner();
-        const Image *corner = part7_corners[k];
-        blit_keyed(frame, part7_corner_positions[k].x, part7_corner_positions[k].y, corner, 0, 0, corner->width,
-                   corner->height, 0, 1);
-
+        part7_draw_frame(frame, d, q);
         display_put_frame(frame);
         q += 32;
         wait_until_ms(t0, PART7_FRAME_MS);

@@ -7,8 +7,9 @@
 
 using Part7Test = PartsTest;
 
-// Pages of a 255 block (light 63) on 0, corner pictures of 64 x 48 in
-// colour 9 with a transparent 0 border, and a colour picture of stripes.
+// Pages of one index each, 100, 140, 180 and 220 (light 25, 35, 45 and
+// 55), but for a last row of 99 (dark); corner pictures of 64 x 48 in colour
+// 9 with a transparent 0 border; and a colour picture of stripes.
 static void save_part7_pictures(void)
 {
     const Palette grey = parts_test_grey_palette();
@@ -16,7 +17,7 @@ static void save_part7_pictures(void)
     image_create(&img, 320, 240);
     for (int i = 1; i <= 4; i++) {
         for (int p = 0; p < 320 * 240; p++)
-            img->pixels[p] = p / 320 >= 60 && p / 320 < 180 && p % 320 >= 40 * i && p % 320 < 40 * i + 120 ? 255 : 0;
+            img->pixels[p] = p / 320 == 239 ? 99 : (uint8_t)(60 + 40 * i);
         parts_test_save("grafika/txt-0" + std::to_string(i) + ".pcx", img, grey);
     }
     for (int p = 0; p < 320 * 240; p++)
@@ -31,13 +32,15 @@ static void save_part7_pictures(void)
     image_destroy(&corner);
 }
 
+// The grid's rest positions on the screen and in the texture.
+static const int screen_x[10] = {0, 35, 71, 106, 142, 178, 213, 249, 285, 320};
+static const int screen_y[8] = {0, 34, 68, 103, 137, 172, 206, 240};
+static const int texture_x[10] = {0, 28, 57, 85, 114, 142, 171, 199, 228, 256};
+static const int texture_y[8] = {0, 36, 73, 110, 146, 183, 220, 256};
+
 TEST_F(Part7Test, GridRestsOnEvenStepsAndItsInnerPointsSway)
 {
     part7_build_grid();
-    const int screen_x[10] = {0, 35, 71, 106, 142, 178, 213, 249, 285, 320};
-    const int screen_y[8] = {0, 34, 68, 103, 137, 172, 206, 240};
-    const int texture_x[10] = {0, 28, 57, 85, 114, 142, 171, 199, 228, 256};
-    const int texture_y[8] = {0, 36, 73, 110, 146, 183, 220, 256};
     for (int i = 0; i < 80; i++) {
         const PolygonPoint s = part7_grid_screen[i], t = part7_grid_texture[i];
         EXPECT_TRUE(s.x == screen_x[i % 10] && s.y == screen_y[i / 10]) << i;
@@ -61,28 +64,25 @@ TEST_F(Part7Test, GridRestsOnEvenStepsAndItsInnerPointsSway)
     }
 }
 
-TEST_F(Part7Test, PageBoxGrowsHoldsAndShrinks)
-{
-    // (tenths, page, width, height); outside the run held inside it.
-    const int cases[][4] = {{0, 0, 0, 0},      {1, 0, 11, 11},    {16, 0, 176, 176}, {17, 0, 187, 180},
-                            {20, 0, 220, 180}, {33, 0, 220, 180}, {34, 0, 220, 180}, {35, 0, 209, 180},
-                            {38, 0, 176, 176}, {53, 0, 11, 11},   {54, 1, 0, 0},     {128, 2, 220, 180},
-                            {215, 3, 11, 11},  {216, 3, 11, 11},  {-4, 0, 0, 0}};
-    for (const auto &k : cases) {
-        int page = -1, w = -1, h = -1;
-        part7_page_box(k[0], &page, &w, &h);
-        EXPECT_TRUE(page == k[1] && w == k[2] && h == k[3]) << k[0] << ": " << page << " " << w << "x" << h;
-    }
-}
-
+// At rest every quad shows its own part of the texture: the screen column
+// and row of a grid point show the texture column and row of that point.
 // Every pixel of the screen is drawn at every phase the run reaches and
 // beyond: the outer ring of points stays put.
-TEST_F(Part7Test, GridCoversTheScreenAtEveryPhase)
+TEST_F(Part7Test, GridMapsTheTextureAndCoversTheScreenAtEveryPhase)
 {
     part7_build_grid();
     Image *texture = nullptr, *screen = nullptr;
     ASSERT_EQ(image_create(&texture, 256, 256), 0);
     ASSERT_EQ(image_create(&screen, 320, 240), 0);
+    for (int axis = 0; axis < 2; axis++) {  // texels of their column, then of their row
+        for (int p = 0; p < 256 * 256; p++)
+            texture->pixels[p] = (uint8_t)(axis ? p / 256 : p % 256);
+        part7_draw_grid(screen, texture);
+        for (int c = 0; c < (axis ? 7 : 9); c++) {
+            const int at = axis ? screen_y[c] * 320 + 100 : 100 * 320 + screen_x[c];
+            EXPECT_EQ(screen->pixels[at], axis ? texture_y[c] : texture_x[c]) << "grid point " << c << " axis " << axis;
+        }
+    }
     image_clear(texture, 1);
     for (int q = 0; q < 32 * 1024; q += 32) {
         part7_sway_grid(q);
@@ -163,16 +163,45 @@ TEST_F(Part7Test, LightLayerSmearsAndGlows)
     EXPECT_TRUE(light[0] == 37 && light[at] == 34 && light[320 * 240 - 1] == 33);
 }
 
-TEST_F(Part7Test, RunsForItsDurationAndLightsThePictureThroughTheLayer)
+// Each frame clears the texture and scales the page of its tenths d (page
+// d / 54) into a box in the texture's middle: 11 pixels wider a tenth, held
+// at 220 x 180, then narrower again; a smaller box leaves nothing of the
+// larger one before it. Tenths outside the run are held inside it.
+TEST_F(Part7Test, EachFrameDrawsItsPageBoxIntoAClearedTexture)
 {
     save_part7_pictures();
     part7_load();
-    EXPECT_EQ(part7_pages[0]->pixels[120 * 320 + 100], 63);  // 255 >> 2
-    EXPECT_EQ(part7_pages[0]->pixels[0], 0);
+    for (int i = 0; i < 4; i++)  // indices above 99 read as light, p >> 2
+        EXPECT_TRUE(part7_pages[i]->pixels[0] == 25 + 10 * i && part7_pages[i]->pixels[239 * 320] == 0) << i;
+    Image *frame = nullptr;
+    ASSERT_EQ(image_create(&frame, 320, 240), 0);
+    // (tenths, page, width, height)
+    const int cases[][4] = {{0, 0, 0, 0},      {1, 0, 11, 11},    {16, 0, 176, 176}, {17, 0, 187, 180},
+                            {20, 0, 220, 180}, {33, 0, 220, 180}, {34, 0, 220, 180}, {35, 0, 209, 180},
+                            {38, 0, 176, 176}, {53, 0, 11, 11},   {54, 1, 0, 0},     {128, 2, 220, 180},
+                            {215, 3, 11, 11},  {216, 3, 11, 11},  {-4, 0, 0, 0}};
+    for (const auto &k : cases) {
+        part7_draw_frame(frame, k[0], 0);
+        const int x0 = (256 - k[2]) / 2, y0 = (256 - k[3]) / 2, level = 25 + 10 * k[1];
+        for (int p = 0; p < 256 * 256; p++) {
+            const int x = p % 256, y = p / 256;
+            const bool in = x >= x0 && x < x0 + k[2] && y >= y0 && y < y0 + k[3];
+            ASSERT_EQ(part7_texture->pixels[p], in ? level : 0) << "tenths " << k[0] << " at " << x << "," << y;
+        }
+    }
+    image_destroy(&frame);
+    part7_free();
+}
+
+// The run starts from a dark light layer; every frame shows the middle of
+// exactly one corner picture, at its corner; the first is not corner 0
+// (bottom-right), and each stays 5 to 24 frames and gives way to another.
+TEST_F(Part7Test, RunStartsDarkAndShowsOneCornerPictureAtATime)
+{
+    save_part7_pictures();
+    part7_load();
     // Bottom-right, top-right, bottom-left, top-left.
     const int corners[4][2] = {{256, 192}, {256, 0}, {0, 192}, {0, 0}};
-    for (int i = 0; i < 4; i++)
-        EXPECT_TRUE(part7_corner_positions[i].x == corners[i][0] && part7_corner_positions[i].y == corners[i][1]);
     memset(work_image_a->pixels, 200, 320 * 240);  // cleared by the run
     part7_corner = 0;
     part7_corner_frames = 0;
@@ -181,9 +210,7 @@ TEST_F(Part7Test, RunsForItsDurationAndLightsThePictureThroughTheLayer)
     ASSERT_EQ(image_create(&frame, 320, 240), 0);
     part7_run(frame);
     image_destroy(&frame);
-    const std::string ops = recording_ops();
-    EXPECT_EQ(ops, "p" + std::string(ops.size() - 1, 'f'));
-    EXPECT_NEAR((int)recording_frames.size(), 360, 1);  // 21.6 s at 60 ms
+    ASSERT_GT(recording_frames.size(), 300u);
 
     // The first frame: no text yet and the layer cleared, so level 0
     // everywhere but under the corner picture.
@@ -193,18 +220,26 @@ TEST_F(Part7Test, RunsForItsDurationAndLightsThePictureThroughTheLayer)
     EXPECT_GE(std::count_if(recording_frames[0].begin(), recording_frames[0].end(), [&](uint8_t v) { return level0[v]; }),
               320 * 240 - 62 * 46);
 
-    // The last frame is the last light layer over the last colour layer,
-    // levels past 63 shown at 63, with the corner picture on top.
-    const uint8_t *light = work_image_a->pixels, *colour = work_image_b->pixels;
-    const std::vector<uint8_t> &last = recording_frames.back();
-    const PolygonPoint at = part7_corner_positions[part7_corner];
-    for (int y = 0; y < 240; y++)
-        for (int x = 0; x < 320; x++) {
-            const int p = y * 320 + x;
-            const bool corner = x > at.x && x < at.x + 63 && y > at.y && y < at.y + 47;
-            const int want = corner ? 9 : part7_shade_table.level[std::min<int>(light[p], 63)][colour[p]];
-            ASSERT_EQ(last[(size_t)p], want) << x << "," << y;
+    int previous = 0, run = 0;
+    for (size_t n = 0; n < recording_frames.size(); n++) {
+        int shown = -1, count = 0;
+        for (int k = 0; k < 4; k++) {
+            bool all = true;
+            for (int p = 0; p < 62 * 46; p++)
+                all = all && recording_frames[n][(size_t)((corners[k][1] + 1 + p / 62) * 320 + corners[k][0] + 1 + p % 62)] == 9;
+            shown = all ? k : shown;
+            count += all;
         }
+        ASSERT_EQ(count, 1) << "frame " << n;
+        if (n > 0 && shown == previous) {
+            run++;
+            continue;
+        }
+        ASSERT_NE(shown, previous) << "frame " << n;
+        ASSERT_TRUE(n == 0 || (run >= 5 && run <= 24)) << "frame " << n << " after " << run;
+        previous = shown;
+        run = 1;
+    }
     part7_free();
     EXPECT_EQ(part7_texture, nullptr);
     EXPECT_EQ(part7_corners[3], nullptr);
