@@ -4,9 +4,10 @@
 // pixels from a 256-entry lookup on a 16- or 32-bit true-colour screen;
 // centred, centred at double size, or scaled to the whole screen. The back
 // end takes part in virtual-terminal switching: the console asks for the
-// screen with SIGUSR1 and gives it back with SIGUSR2. While the show runs
-// the console is in graphics mode, so its own text stays off the screen.
-// Every platform call goes through fb_device.h.
+// screen with SIGUSR1 and gives it back with SIGUSR2. The console stays in
+// text mode throughout, so that whatever ends the process, the kernel can
+// still paint its text; when the show closes, the console is made to
+// repaint it at once. Every platform call goes through fb_device.h.
 #include "skarn.h"
 #include "fb_device.h"
 #include "transform.h"
@@ -43,7 +44,7 @@ static int32_t fb_frame_width = 0, fb_frame_height = 0;
 static volatile sig_atomic_t fb_console_state = FB_ACTIVE;
 static volatile sig_atomic_t fb_palette_lost = 0;   // the console set its own colours meanwhile
 static volatile sig_atomic_t fb_vt_owned = 0;       // our VT_PROCESS mode is in force
-static bool fb_graphics_set = false;                // the console is in KD_GRAPHICS
+static bool fb_screen_taken = false;                // frames cover the console's text
 
 static uint16_t fb_work_red[256], fb_work_green[256], fb_work_blue[256], fb_work_transp[256];
 static uint16_t fb_saved_red[256], fb_saved_green[256], fb_saved_blue[256], fb_saved_transp[256];
@@ -85,24 +86,29 @@ static void fb_put_working_cmap(void)
 
 // ---------------------------------------------------------------- the console
 
-// Gives the console back: text mode again (it paints its text and its
-// colours), and switching to the kernel (VT_AUTO), first allowing a release
-// the kernel still waits for, so the switch the viewer asked for happens.
-// Also the exit handler.
+// Gives the console back: switching to the kernel (VT_AUTO), first
+// allowing a release the kernel still waits for, so the switch the viewer
+// asked for happens; then its text over the last frame. A text-mode console
+// repaints only what changes, so it is sent to graphics mode and straight
+// back, and its return to text mode repaints the whole screen in the
+// console's own colours. The console is never left in graphics mode: after
+// a graphics-mode owner dies, the kernel puts the mode back to text but the
+// screen stays blank, even on other consoles. Also the exit handler.
 static void fb_console_give_back(void)
 {
-    if (fb_graphics_set) {
-        fb_graphics_set = false;
+    if (fb_vt_owned) {
+        fb_vt_owned = 0;
+        if (fb_console_state == FB_RELEASE_REQUESTED)
+            fbdev_release_vt(1);
+        struct vt_mode mode = {};
+        mode.mode = VT_AUTO;
+        fbdev_set_vt_mode(&mode);
+    }
+    if (fb_screen_taken) {
+        fb_screen_taken = false;
+        fbdev_set_kd_mode(KD_GRAPHICS);
         fbdev_set_kd_mode(KD_TEXT);
     }
-    if (!fb_vt_owned)
-        return;
-    fb_vt_owned = 0;
-    if (fb_console_state == FB_RELEASE_REQUESTED)
-        fbdev_release_vt(1);
-    struct vt_mode mode = {};
-    mode.mode = VT_AUTO;
-    fbdev_set_vt_mode(&mode);
 }
 
 void fb_on_console_release(int)
@@ -287,9 +293,10 @@ int display_open(int, char **, const char *, int width, int height)
     printf("\033[?1c\n");  // hides the console's text cursor
     fflush(stdout);
     fbdev_pause(200000000);
-    // The console stops painting (its cursor, later text, kernel messages)
-    // over the show until the close.
-    fb_graphics_set = fbdev_set_kd_mode(KD_GRAPHICS) == 0;
+    // From here frames cover the console's text. The console stays in text
+    // mode: what reaches it meanwhile (a message, the kernel's) shows over
+    // the picture until a frame covers it.
+    fb_screen_taken = true;
     memset(fb_memory, 0, fb_fixed.smem_len);
     fb_palette_lost = 0;
     return 0;

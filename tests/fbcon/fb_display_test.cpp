@@ -1,8 +1,10 @@
 // The framebuffer back end over a fake device (defined here, linked in
 // place of the Linux calls): the screen memory byte for byte in every mode
-// and depth, the mode fallbacks, the colour-map order, console release and
-// acquire driven by the real signals, and every failed open in a forked
-// child, whose messages and device calls come out as one transcript.
+// and depth, the mode fallbacks, the colour-map order and count, the
+// console's repaint at every close, console release and acquire driven by
+// the real signals, and every failed open (and an exit without a close) in
+// a forked child, whose messages and device calls come out as one
+// transcript.
 #include "fb_device.h"
 #include "skarn.h"
 #include "transform.h"
@@ -193,20 +195,31 @@ TEST(FbDisplay, FramesLandWhereTheModeSaysAtEveryDepth)
         {320, 240, 32, 0, 0, 0, "3\n", 1}, {320, 200, 8, 0, 0, 0, "1\n", 3},  // too low: scaled down
         {320, 200, 16, 0, 0, 0, "2\n", 3}, {800, 600, 32, 0, 0, 0, "3\n", 3},
         {639, 480, 32, 0, 0, 0, "2\n", 3}, {641, 481, 32, 0, 0, 0, "1\n", 1},  // odd margins round down
+        {643, 483, 8, 0, 0, 0, "2\n", 2},  {641, 485, 16, 0, 0, 0, "2\n", 2},  // doubled, odd margins
+        {645, 481, 32, 0, 0, 0, "2\n", 2},
         {700, 500, 32, 64, 0, 0, "2\n", 2}, {656, 490, 8, 16, 8, 10, "1\n", 1},  // padded, panned
         {400, 300, 16, 6, 4, 2, "x\n\n7\n3\n", 3},  // asked again until in range
     };
-    const Palette pal = test_palette();
-    const TestFrame frame;
+    const Palette pal = test_palette(), next = test_palette(40);
+    const TestFrame frame, later(99);
     for (const auto &t : cases) {
         SCOPED_TRACE(testing::Message() << t.xres << "x" << t.yres << "x" << t.bpp << " answer " << t.reply);
         fake_reset(t.xres, t.yres, t.bpp, t.pad, t.xoff, t.yoff);
         open_display(t.reply);
         EXPECT_EQ(fake.memory, std::vector<uint8_t>(fake.memory.size(), 0)) << "cleared at open";
+        // The colour map goes out once per palette on 8 bits, never per frame.
+        const size_t puts = fake.puts.size(), per_palette = t.bpp == 8;
         display_set_palette(&pal);
         display_put_frame(&frame.image);
         display_wait_retrace();
+        display_put_frame(&frame.image);
         EXPECT_TRUE(shows(frame.image, pal, t.mode));
+        EXPECT_EQ(fake.puts.size(), puts + per_palette);
+        display_set_palette(&next);
+        display_put_frame(&later.image);
+        display_put_frame(&later.image);
+        EXPECT_TRUE(shows(later.image, next, t.mode));
+        EXPECT_EQ(fake.puts.size(), puts + 2 * per_palette);
         capture_stdout(display_close);
     }
 }
@@ -226,13 +239,14 @@ TEST(FbDisplay, ColourMapIsSavedBlackedPaletteAndRestored)
         std::string at_open, later;  // messages before and after the cursor is hidden
         size_t puts;
     } const cases[] = {
-        {8, "", "getcmap putcmap pause 200000000 graphics putcmap putcmap unmap close text auto", "", "", 3},
+        // Text mode until the close, which repaints the console's text.
+        {8, "", "getcmap putcmap pause 200000000 putcmap putcmap unmap close auto graphics text", "", "", 3},
         // Not read, so not put back: the console would be left black.
-        {8, "getcmap", "getcmap putcmap pause 200000000 graphics putcmap unmap close text auto", "ERROR: ioctl(FBIOGETCMAP) !\n",
-         "", 2},
-        {8, "putcmap", "getcmap putcmap pause 200000000 graphics putcmap putcmap unmap close text auto", put_failed,
+        {8, "getcmap", "getcmap putcmap pause 200000000 putcmap unmap close auto graphics text",
+         "ERROR: ioctl(FBIOGETCMAP) !\n", "", 2},
+        {8, "putcmap", "getcmap putcmap pause 200000000 putcmap putcmap unmap close auto graphics text", put_failed,
          put_failed + put_failed, 0},
-        {32, "", "pause 200000000 graphics unmap close text auto", "", "", 0},
+        {32, "", "pause 200000000 unmap close auto graphics text", "", "", 0},
     };
     const Palette pal = test_palette();
     for (const auto &t : cases) {
@@ -291,7 +305,7 @@ TEST(FbDisplay, ReleaseDropsFramesAndAcquireStartsFromBlackWithTheColours)
         raise(SIGUSR1);
         fake.log = "";
         capture_stdout(display_close);
-        EXPECT_EQ(fake.log, (bpp == 8 ? "putcmap " : "") + std::string("unmap close text release 1 auto"));
+        EXPECT_EQ(fake.log, (bpp == 8 ? "putcmap " : "") + std::string("unmap close release 1 auto graphics text"));
     }
 }
 
@@ -345,18 +359,18 @@ TEST(FbDisplay, SwitchesAtAwkwardMomentsLeaveTheShowRunning)
     raise(SIGUSR2);
 }
 
-// Runs fn in a forked child with the fake echoing its calls on standard
-// output; the output and the exit status.
-template <typename Fn> std::pair<std::string, int> run_child(Fn fn)
+// Runs fn in a forked child with input on standard input and the fake
+// echoing its calls on standard output; the output and the exit status.
+template <typename Fn> std::pair<std::string, int> run_child(const std::string &input, Fn fn)
 {
-    const ChildRun run = child_run("", [&] {
+    const ChildRun run = child_run(input, [&] {
         fake.echo = true;
         fn();
     });
     return {run.out, run.status};
 }
 
-TEST(FbDisplay, EveryFailedOpenSaysSoAndGivesTheConsoleBack)
+TEST(FbDisplay, EveryExitAfterTheStartSaysWhyAndGivesTheConsoleBack)
 {
     const std::string opened = "[ttyname][process][open /dev/fb0][fixed][variable]";
     const std::string mapped = opened + "[map 307200]The display is a fake fb ";
@@ -370,6 +384,7 @@ TEST(FbDisplay, EveryFailedOpenSaysSoAndGivesTheConsoleBack)
         void (*tweak)(void);
         std::string out;
         int status;
+        const char *input = "1\n";
     } const cases[] = {
         {"no terminal", [] { fake.tty = ""; }, no_console, 249},
         {"serial line", [] { fake.tty = "/dev/ttyS0"; }, no_console, 249},
@@ -388,15 +403,17 @@ TEST(FbDisplay, EveryFailedOpenSaysSoAndGivesTheConsoleBack)
         {"visual 9", [] { fake.fixed.visual = 9; }, mapped + "ERROR - (9)" + refused, 250},
         {"panned past the memory", [] { fake.variable.yoffset = 1; }, mapped + outside, 251},
         {"rows past the memory", [] { fake.fixed.line_length = 639; }, mapped + outside, 251},
-        {"no answer", [] { answer(""); }, mapped + "pseudo color (like atari) with 640 X 480\n" + menu +
-                                              "\nNo answer on standard input, giving up.\n[auto]", 255},
+        {"no answer", [] {}, mapped + "pseudo color (like atari) with 640 X 480\n" + menu +
+                                   "\nNo answer on standard input, giving up.\n[auto]", 255, ""},
+        // Opened and never closed: the exit handler repaints the console's text.
+        {"exit without a close", [] {}, mapped + "pseudo color (like atari) with 640 X 480\n" + menu +
+                                            "[getcmap][putcmap]\033[?1c\n[pause 200000000][auto][graphics][text]", 0},
     };
     for (const auto &t : cases) {
         SCOPED_TRACE(t.name);
         fake_reset(640, 480, 8);
-        answer("1\n");
         t.tweak();
-        const auto [out, status] = run_child([] { display_open(0, nullptr, "skarn", 320, 240); });
+        const auto [out, status] = run_child(t.input, [] { display_open(0, nullptr, "skarn", 320, 240); });
         EXPECT_EQ(out, t.out);
         EXPECT_EQ(status, t.status);
     }
