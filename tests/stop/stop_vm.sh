@@ -23,7 +23,7 @@ vm_begin "stop_vm_$kind"
 
 # The longest a stop may take in an emulated machine: the load step or frame
 # under way, then the display, music and sound given back.
-stop_bound=6
+stop_bound=4
 
 # The console each kind runs on, the display-mode answer and its question.
 cases="INT TERM HUP KILL INT:group TERM:group HUP:group"

@@ -3,9 +3,9 @@
 # Runs the X11 show under its own Xvfb from a copy of the data folder with
 # the WAV writer, sends SIGNAL (INT, TERM, HUP or KILL) at a random moment
 # to the show's process alone (TARGET "alone") or to its whole process
-# group ("group"), and checks: within half a second nothing of the show is
-# left (no process, no window, no shared segment); the show ended by that
-# signal; music.wav is whole (its header's sizes agree with its length, or
+# group ("group"), and checks: the show ends soon after, and half a second
+# after its end nothing of it is left (no process, no window, no shared
+# segment); the show ended by that signal; music.wav is whole (its header's sizes agree with its length, or
 # after SIGKILL to the group lag it by at most one block, and sox reads
 # every sample they declare).
 set -u
@@ -70,18 +70,22 @@ else
 fi
 sent=$(date +%s%N)
 
-# Nothing of the show may be left half a second later.
-tagged() {
-    for env in /proc/[0-9]*/environ; do
-        if { tr '\0' '\n' < "$env"; } 2>/dev/null | grep -qx "SKARN_SHOW_TAG=$work"; then
-            echo "$env"
-        fi
-    done
-}
+# The show ends within stop_bound s of the signal (its orderly stop gives
+# back the window, the music process and the sound file), and half a
+# second after its end nothing of it is left.
+stop_bound=10
+tagged() { grep -lzx "SKARN_SHOW_TAG=$work" /proc/[0-9]*/environ 2>/dev/null; }
+ms_since() { echo $((($(date +%s%N) - $1) / 1000000)); }
+while kill -0 "$show_pid" 2>/dev/null && [ -z "$(ps -o stat= -p "$show_pid" | grep Z)" ]; do
+    [ "$(ms_since "$sent")" -gt $((stop_bound * 1000)) ] && fail "still running $stop_bound s after the signal"
+    sleep 0.02
+done
+ended=$(date +%s%N)
 while :; do
+    late=$(ms_since "$ended")
     left=$(tagged)
     [ -z "$left" ] && break
-    [ $(( ($(date +%s%N) - sent) / 1000000 )) -gt 500 ] && fail "still running 0.5 s after the signal: $left"
+    [ "$late" -gt 500 ] && fail "still running 0.5 s after the show ended: $left"
     sleep 0.02
 done
 wait "$show_pid"
