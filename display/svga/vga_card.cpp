@@ -1,28 +1,17 @@
 // vga_card.cpp: the real VGA card, driven from user space (so as root, or
 // set-user-ID root). The I/O ports of the VGA and of the Bochs VBE
-// interface through ioperm; video memory through /dev/mem (the 64 KiB
-// window at 0xA0000) and the display device's PCI resource0 (the linear
-// frame buffer of the VBE modes). Modes 5 to 8 are set through the
-// standard VGA registers, 10 and 11 through the VBE registers. The text
-// state found at vga_init (registers, DAC, the four planes with text and
-// font) is put back when TEXT is set. No exit handler: the forked music
-// process would run it too.
+// interface, the 64 KiB window at 0xA0000 and the display device's linear
+// frame buffer (the VBE modes) are reached through vga_io.h. Modes 5 to 8
+// are set through the standard VGA registers, 10 and 11 through the VBE
+// registers. The text state found at vga_init (registers, DAC, the four
+// planes with text and font) is put back when TEXT is set. No exit
+// handler: the forked music process would run it too.
 #include "vga_card.h"
+#include "vga_io.h"
 
-#include <fcntl.h>
-#include <glob.h>
-#include <linux/kd.h>
-#include <sys/io.h>
-#include <sys/ioctl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <initializer_list>
 
 // ---------------------------------------------------------------- ports
 
@@ -59,7 +48,7 @@ enum : uint16_t {
 
 static const uint16_t vbe_enabled = 0x01, vbe_linear = 0x40, vbe_keep_memory = 0x80;
 static const uint8_t vga_status_retrace = 0x08;
-static const size_t vga_window_size = 65536;
+static const size_t vga_window_words = 65536 / 4;
 
 // ---------------------------------------------------------------- card state
 
@@ -68,13 +57,13 @@ struct VgaTextState {
     uint8_t dac[768];
     uint8_t dac_mask;
     uint16_t vbe[VBE_REGISTERS];  // when the card has the VBE interface
-    uint8_t *planes;              // 4 x 64 KiB
+    uint32_t *planes;             // 4 x 64 KiB, one plane after the other
 };
 
 static bool card_initialised = false;
 static int card_console = -1;                   // the virtual terminal put into graphics mode
-static volatile uint8_t *card_window = nullptr;  // 64 KiB at 0xA0000
-static volatile uint8_t *card_lfb = nullptr;     // linear frame buffer, when found
+static bool card_window = false;                // the 64 KiB at 0xA0000 mapped
+static uint8_t *card_lfb = nullptr;             // linear frame buffer, when found
 static size_t card_lfb_size = 0;
 static uint16_t card_vbe_id = 0;                // 0: no VBE interface
 static bool card_vbe_ports = false;
@@ -82,36 +71,37 @@ static int card_mode = TEXT;
 static int card_shown = 0;
 static VgaTextState card_text;
 static VgaModeInfo card_info;
+static uint32_t card_words[65536 / 4];  // a page on its way to the window
 
 // ---------------------------------------------------------------- registers
 
 static uint8_t card_read_indexed(unsigned short index_port, uint8_t index)
 {
-    outb(index, index_port);
-    return inb(index_port + 1);
+    vga_port_out(index_port, index);
+    return vga_port_in(index_port + 1);
 }
 
 static void card_write_indexed(unsigned short index_port, uint8_t index, uint8_t value)
 {
-    outb(index, index_port);
-    outb(value, index_port + 1);
+    vga_port_out(index_port, index);
+    vga_port_out(index_port + 1, value);
 }
 
 static uint16_t card_vbe_read(uint16_t index)
 {
-    outw(index, VBE_INDEX);
-    return inw(VBE_DATA);
+    vga_port_outw(VBE_INDEX, index);
+    return vga_port_inw(VBE_DATA);
 }
 
 static void card_vbe_write(uint16_t index, uint16_t value)
 {
-    outw(index, VBE_INDEX);
-    outw(value, VBE_DATA);
+    vga_port_outw(VBE_INDEX, index);
+    vga_port_outw(VBE_DATA, value);
 }
 
 static void card_read_registers(VgaRegisters *r)
 {
-    r->misc = inb(VGA_MISC_READ);
+    r->misc = vga_port_in(VGA_MISC_READ);
     for (int i = 0; i < 5; i++)
         r->seq[i] = card_read_indexed(VGA_SEQ_INDEX, (uint8_t)i);
     for (int i = 0; i < 25; i++)
@@ -119,18 +109,18 @@ static void card_read_registers(VgaRegisters *r)
     for (int i = 0; i < 9; i++)
         r->gc[i] = card_read_indexed(VGA_GC_INDEX, (uint8_t)i);
     for (int i = 0; i < 21; i++) {
-        inb(VGA_STATUS);
-        outb((uint8_t)i, VGA_AC_INDEX);
-        r->ac[i] = inb(VGA_AC_READ);
+        vga_port_in(VGA_STATUS);
+        vga_port_out(VGA_AC_INDEX, (uint8_t)i);
+        r->ac[i] = vga_port_in(VGA_AC_READ);
     }
-    inb(VGA_STATUS);
-    outb(0x20, VGA_AC_INDEX);  // the palette back in use: the screen shows again
+    vga_port_in(VGA_STATUS);
+    vga_port_out(VGA_AC_INDEX, 0x20);  // the palette back in use: the screen shows again
 }
 
 static void card_write_registers(const VgaRegisters &r)
 {
     card_write_indexed(VGA_SEQ_INDEX, 0, 0x01);  // synchronous reset while the clock changes
-    outb(r.misc, VGA_MISC_WRITE);
+    vga_port_out(VGA_MISC_WRITE, r.misc);
     for (int i = 1; i < 5; i++)
         card_write_indexed(VGA_SEQ_INDEX, (uint8_t)i, r.seq[i]);
     card_write_indexed(VGA_SEQ_INDEX, 0, r.seq[0]);
@@ -145,13 +135,13 @@ static void card_write_registers(const VgaRegisters &r)
     for (int i = 0; i < 9; i++)
         card_write_indexed(VGA_GC_INDEX, (uint8_t)i, r.gc[i]);
 
-    inb(VGA_STATUS);
+    vga_port_in(VGA_STATUS);
     for (int i = 0; i < 21; i++) {
-        outb((uint8_t)i, VGA_AC_INDEX);
-        outb(r.ac[i], VGA_AC_INDEX);
+        vga_port_out(VGA_AC_INDEX, (uint8_t)i);
+        vga_port_out(VGA_AC_INDEX, r.ac[i]);
     }
-    inb(VGA_STATUS);
-    outb(0x20, VGA_AC_INDEX);
+    vga_port_in(VGA_STATUS);
+    vga_port_out(VGA_AC_INDEX, 0x20);
 }
 
 // Plane-by-plane access to the window: writes go to plane only, reads come
@@ -168,22 +158,9 @@ static void card_plane_access(int plane)
     card_write_indexed(VGA_GC_INDEX, 8, 0xFF);                    // every bit written
 }
 
-static void card_copy_to_window(size_t offset, const uint8_t *src, size_t bytes)
-{
-    volatile uint32_t *dst = (volatile uint32_t *)(card_window + offset);
-    for (size_t k = 0; k < bytes / 4; k++) {
-        uint32_t word;
-        memcpy(&word, src + 4 * k, 4);
-        dst[k] = word;
-    }
-}
-
 static void card_fill_window(size_t offset, uint8_t colour, size_t bytes)
 {
-    volatile uint32_t *dst = (volatile uint32_t *)(card_window + offset);
-    const uint32_t word = colour * 0x01010101u;
-    for (size_t k = 0; k < bytes / 4; k++)
-        dst[k] = word;
+    vga_window_fill(offset, colour * 0x01010101u, bytes / 4);
 }
 
 // ---------------------------------------------------------------- text state
@@ -191,21 +168,16 @@ static void card_fill_window(size_t offset, uint8_t colour, size_t bytes)
 static void card_save_text(void)
 {
     card_read_registers(&card_text.registers);
-    card_text.dac_mask = inb(VGA_DAC_MASK);
-    outb(0, VGA_DAC_READ_INDEX);
+    card_text.dac_mask = vga_port_in(VGA_DAC_MASK);
+    vga_port_out(VGA_DAC_READ_INDEX, 0);
     for (uint8_t &c : card_text.dac)
-        c = inb(VGA_DAC_DATA);
+        c = vga_port_in(VGA_DAC_DATA);
     if (card_vbe_id)
         for (uint16_t i = 1; i < VBE_REGISTERS; i++)
             card_text.vbe[i] = card_vbe_read(i);
     for (int plane = 0; plane < 4; plane++) {
         card_plane_access(plane);
-        uint8_t *dst = card_text.planes + (size_t)plane * vga_window_size;
-        const volatile uint32_t *src = (const volatile uint32_t *)card_window;
-        for (size_t k = 0; k < vga_window_size / 4; k++) {
-            const uint32_t word = src[k];
-            memcpy(dst + 4 * k, &word, 4);
-        }
+        vga_window_read(0, card_text.planes + (size_t)plane * vga_window_words, vga_window_words);
     }
     card_write_registers(card_text.registers);
 }
@@ -216,13 +188,13 @@ static void card_restore_text(void)
         card_vbe_write(VBE_ENABLE, 0);
     for (int plane = 0; plane < 4; plane++) {
         card_plane_access(plane);
-        card_copy_to_window(0, card_text.planes + (size_t)plane * vga_window_size, vga_window_size);
+        vga_window_write(0, card_text.planes + (size_t)plane * vga_window_words, vga_window_words);
     }
     card_write_registers(card_text.registers);
-    outb(0, VGA_DAC_WRITE_INDEX);
+    vga_port_out(VGA_DAC_WRITE_INDEX, 0);
     for (uint8_t c : card_text.dac)
-        outb(c, VGA_DAC_DATA);
-    outb(card_text.dac_mask, VGA_DAC_MASK);
+        vga_port_out(VGA_DAC_DATA, c);
+    vga_port_out(VGA_DAC_MASK, card_text.dac_mask);
     // A console that was itself on the VBE interface gets its mode back,
     // its memory as the console left it.
     if (card_vbe_id && (card_text.vbe[VBE_ENABLE] & vbe_enabled)) {
@@ -231,109 +203,41 @@ static void card_restore_text(void)
                 card_vbe_write(i, card_text.vbe[i]);
         card_vbe_write(VBE_ENABLE, card_text.vbe[VBE_ENABLE] | vbe_keep_memory);
     }
-    ioctl(card_console, KDSETMODE, KD_TEXT);
+    vga_console_graphics(card_console, 0);
     card_mode = TEXT;
     card_shown = 0;
 }
 
 // ---------------------------------------------------------------- finding things
 
-// The virtual terminal the program runs on, in text mode: one of the
-// standard streams (duplicated), else the controlling terminal. -1 when
-// there is none, as under X or over the network.
-static int card_find_console(void)
-{
-    int mode = 0;
-    for (int fd : {1, 2, 0})
-        if (ioctl(fd, KDGETMODE, &mode) == 0)
-            return mode == KD_TEXT ? fcntl(fd, F_DUPFD_CLOEXEC, 3) : -1;
-    const int tty = open("/dev/tty", O_RDWR | O_CLOEXEC);
-    if (tty >= 0 && ioctl(tty, KDGETMODE, &mode) == 0 && mode == KD_TEXT)
-        return tty;
-    if (tty >= 0)
-        close(tty);
-    return -1;
-}
-
 // A colour VGA answers at its ports: the graphics controller's index
 // register reads back what was written, and the CRTC sits at 0x3D4.
 static bool card_probe_vga(void)
 {
-    const uint8_t saved = inb(VGA_GC_INDEX);
-    outb(0x05, VGA_GC_INDEX);
-    const bool first = (inb(VGA_GC_INDEX) & 0x0F) == 0x05;
-    outb(0x0A, VGA_GC_INDEX);
-    const bool second = (inb(VGA_GC_INDEX) & 0x0F) == 0x0A;
-    outb(saved, VGA_GC_INDEX);
-    return first && second && (inb(VGA_MISC_READ) & 0x01);
-}
-
-// The primary display device's resource0 (its BAR 0, the frame buffer of
-// a Bochs VBE card), mapped; false when there is none.
-static bool card_map_lfb(void)
-{
-    glob_t found;
-    if (glob("/sys/bus/pci/devices/*/class", 0, nullptr, &found) != 0)
-        return false;
-    char chosen[4096] = "";
-    for (size_t i = 0; i < found.gl_pathc; i++) {
-        char text[32] = "";
-        FILE *f = fopen(found.gl_pathv[i], "r");
-        if (!f)
-            continue;
-        const bool read = fgets(text, sizeof text, f) != nullptr;
-        fclose(f);
-        if (!read || strncmp(text, "0x0300", 6) != 0)
-            continue;  // not a VGA-compatible display controller
-        snprintf(chosen, sizeof chosen, "%s", found.gl_pathv[i]);
-        // The one the firmware booted on wins over any other.
-        char boot[4096];
-        snprintf(boot, sizeof boot, "%.*sboot_vga", (int)(strlen(chosen) - strlen("class")), chosen);
-        f = fopen(boot, "r");
-        const bool primary = f && fgetc(f) == '1';
-        if (f)
-            fclose(f);
-        if (primary)
-            break;
-    }
-    globfree(&found);
-    if (!chosen[0])
-        return false;
-    strcpy(chosen + strlen(chosen) - strlen("class"), "resource0");
-    const int fd = open(chosen, O_RDWR | O_SYNC | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat st;
-    if (fstat(fd, &st) != 0 || st.st_size <= 0) {
-        close(fd);
-        return false;
-    }
-    const size_t size = (size_t)st.st_size;
-    void *p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-    close(fd);
-    if (p == MAP_FAILED)
-        return false;
-    card_lfb = (volatile uint8_t *)p;
-    card_lfb_size = size;
-    return true;
+    const uint8_t saved = vga_port_in(VGA_GC_INDEX);
+    vga_port_out(VGA_GC_INDEX, 0x05);
+    const bool first = (vga_port_in(VGA_GC_INDEX) & 0x0F) == 0x05;
+    vga_port_out(VGA_GC_INDEX, 0x0A);
+    const bool second = (vga_port_in(VGA_GC_INDEX) & 0x0F) == 0x0A;
+    vga_port_out(VGA_GC_INDEX, saved);
+    return first && second && (vga_port_in(VGA_MISC_READ) & 0x01);
 }
 
 static void card_release(void)
 {
-    if (card_lfb)
-        munmap((void *)card_lfb, card_lfb_size);
-    if (card_window)
-        munmap((void *)card_window, vga_window_size);
+    vga_unmap_lfb(card_lfb, card_lfb_size);
     card_lfb = nullptr;
     card_lfb_size = 0;
-    card_window = nullptr;
+    if (card_window)
+        vga_unmap_window();
+    card_window = false;
     if (card_vbe_ports)
-        ioperm(VBE_INDEX, 3, 0);
-    ioperm(VGA_AC_INDEX, 0x20, 0);
+        vga_port_access(VBE_INDEX, 3, 0);
+    vga_port_access(VGA_AC_INDEX, 0x20, 0);
     card_vbe_ports = false;
     card_vbe_id = 0;
     if (card_console >= 0)
-        close(card_console);
+        vga_console_close(card_console);
     card_console = -1;
     free(card_text.planes);
     card_text.planes = nullptr;
@@ -345,30 +249,33 @@ int vga_init(void)
 {
     if (card_initialised)
         return 0;
-    card_console = card_find_console();
+    card_console = vga_console_find();
     if (card_console < 0)
         return -1;
-    if (ioperm(VGA_AC_INDEX, 0x20, 1) != 0 || !card_probe_vga()) {
+    // Started set-user-ID with the console on a standard stream that is not
+    // the controlling terminal, the console would refuse graphics mode once
+    // the ids are dropped: better to fail before the menu than after it.
+    if (!vga_console_usable_after_drop(card_console)) {
         card_release();
         return -1;
     }
-    const int mem = open("/dev/mem", O_RDWR | O_SYNC | O_CLOEXEC);
-    void *window = mem < 0 ? MAP_FAILED : mmap(nullptr, vga_window_size, PROT_READ | PROT_WRITE, MAP_SHARED, mem, 0xA0000);
-    if (mem >= 0)
-        close(mem);
-    card_text.planes = (uint8_t *)malloc(4 * vga_window_size);
-    if (window == MAP_FAILED || !card_text.planes) {
+    if (vga_port_access(VGA_AC_INDEX, 0x20, 1) != 0 || !card_probe_vga()) {
         card_release();
         return -1;
     }
-    card_window = (volatile uint8_t *)window;
+    card_window = vga_map_window() == 0;
+    card_text.planes = (uint32_t *)malloc(4 * vga_window_words * sizeof(uint32_t));
+    if (!card_window || !card_text.planes) {
+        card_release();
+        return -1;
+    }
 
     // The VBE interface is optional: without it modes 10 and 11 are missing.
-    card_vbe_ports = ioperm(VBE_INDEX, 3, 1) == 0;
+    card_vbe_ports = vga_port_access(VBE_INDEX, 3, 1) == 0;
     if (card_vbe_ports) {
         const uint16_t id = card_vbe_read(VBE_ID);
         // 0xB0C2 and later have 8-bit pixels and the linear frame buffer.
-        if ((id & 0xFFF0) == 0xB0C0 && id >= 0xB0C2 && card_map_lfb())
+        if ((id & 0xFFF0) == 0xB0C0 && id >= 0xB0C2 && (card_lfb = vga_map_lfb(&card_lfb_size)) != nullptr)
             card_vbe_id = id;
     }
 
@@ -429,7 +336,7 @@ int vga_setmode(int mode)
     const VgaMode *m = vga_mode_find(mode);
     if (!m || !vga_hasmode(mode))
         return -1;
-    if (card_mode == TEXT && ioctl(card_console, KDSETMODE, KD_GRAPHICS) != 0)
+    if (card_mode == TEXT && vga_console_graphics(card_console, 1) != 0)
         return -1;
     card_mode = mode;  // the page calls below work in the new mode
     card_shown = 0;
@@ -446,7 +353,7 @@ int vga_setmode(int mode)
             vga_card_fill_page(page, 0);
         vga_card_show_page(0);
     }
-    outb(0xFF, VGA_DAC_MASK);
+    vga_port_out(VGA_DAC_MASK, 0xFF);
     return 0;
 }
 
@@ -469,9 +376,9 @@ int vga_setpalvec(int start, int count, const int *pal)
     count = vga_palette_span(start, count);
     if (card_mode == TEXT || count == 0)
         return 0;
-    outb((uint8_t)start, VGA_DAC_WRITE_INDEX);
+    vga_port_out(VGA_DAC_WRITE_INDEX, (uint8_t)start);
     for (int i = 0; i < count * 3; i++)
-        outb((uint8_t)(pal[i] & 63), VGA_DAC_DATA);
+        vga_port_out(VGA_DAC_DATA, (uint8_t)(pal[i] & 63));
     return count;
 }
 
@@ -489,9 +396,9 @@ void vga_waitretrace(void)
     // Out of the retrace under way, then into the next one. Bounded, so a
     // card whose status never changes cannot stop the show.
     const long deadline = card_now_ms() + 100;
-    while ((inb(VGA_STATUS) & vga_status_retrace) && card_now_ms() < deadline) {
+    while ((vga_port_in(VGA_STATUS) & vga_status_retrace) && card_now_ms() < deadline) {
     }
-    while (!(inb(VGA_STATUS) & vga_status_retrace) && card_now_ms() < deadline) {
+    while (!(vga_port_in(VGA_STATUS) & vga_status_retrace) && card_now_ms() < deadline) {
     }
 }
 
@@ -532,20 +439,21 @@ void vga_card_write_page(int page, const uint8_t *pixels)
     const size_t size = (size_t)m->info.width * (size_t)m->info.height;
     switch (m->memory) {
     case VGA_CHAINED:
-        card_copy_to_window(0, pixels, size);
+        memcpy(card_words, pixels, size);
+        vga_window_write(0, card_words, size / 4);
         break;
     case VGA_PLANAR: {
         const int plane_bytes = vga_plane_bytes(m);
-        volatile uint32_t *dst = (volatile uint32_t *)(card_window + (size_t)page * (size_t)plane_bytes);
         for (int plane = 0; plane < 4; plane++) {
+            vga_pack_plane(card_words, pixels, plane_bytes / 4, plane);
             card_write_indexed(VGA_SEQ_INDEX, 2, (uint8_t)(1 << plane));
-            vga_pack_plane(dst, pixels, plane_bytes / 4, plane);
+            vga_window_write((size_t)page * (size_t)plane_bytes, card_words, (size_t)plane_bytes / 4);
         }
         card_write_indexed(VGA_SEQ_INDEX, 2, 0x0F);
         break;
     }
     case VGA_LINEAR:
-        memcpy((void *)(card_lfb + (size_t)page * size), pixels, size);
+        memcpy(card_lfb + (size_t)page * size, pixels, size);
         break;
     }
 }
@@ -567,7 +475,7 @@ void vga_card_fill_page(int page, uint8_t colour)
         break;
     }
     case VGA_LINEAR:
-        memset((void *)(card_lfb + (size_t)page * size), colour, size);
+        memset(card_lfb + (size_t)page * size, colour, size);
         break;
     }
 }

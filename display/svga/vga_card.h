@@ -44,11 +44,11 @@ int vga_palette_span(int start, int count);
 // 0, or -1 when the system refused.
 int vga_drop_privileges(void);
 
-// Writes one plane of a planar page: dst word k takes pixels 16k + plane,
+// Packs one plane of a planar page: dst word k takes pixels 16k + plane,
 // 16k + 4 + plane, 16k + 8 + plane and 16k + 12 + plane of src, lowest
-// byte first. 32-bit stores, since every store to planar memory is a trip
-// through the card.
-void vga_pack_plane(volatile uint32_t *dst, const uint8_t *src, int words, int plane);
+// byte first, ready for 32-bit stores (each store to planar memory is a
+// trip through the card).
+void vga_pack_plane(uint32_t *dst, const uint8_t *src, int words, int plane);
 
 // ---------------------------------------------------------------- per card
 // What the gl_ calls need of the card in its current mode.
