@@ -41,17 +41,22 @@ no-output)
     # No music, shared memory at pixel size 1.
     "$program" >&- 2>&- <<< $'0\n1\n' &
     show_pid=$!
-    sleep 3
+    # Its window shows once its standard descriptors are set up.
+    for _ in $(seq 600); do
+        xwininfo -name "skarn for LINUX by velk" >/dev/null 2>&1 && break
+        kill -0 "$show_pid" 2>/dev/null || fail "ended before its window showed"
+        sleep 0.1
+    done
     for fd in 1 2; do
         target=$(readlink "/proc/$show_pid/fd/$fd")
         [ "$target" = /dev/null ] || fail "descriptor $fd is $target"
     done
     # The show lasts a little over two minutes.
-    for _ in $(seq 400); do
+    for _ in $(seq 600); do
         kill -0 "$show_pid" 2>/dev/null || break
         sleep 0.5
     done
-    kill -0 "$show_pid" 2>/dev/null && fail "still running after 200 s"
+    kill -0 "$show_pid" 2>/dev/null && fail "still running after 300 s"
     wait "$show_pid"
     status=$?
     show_pid=

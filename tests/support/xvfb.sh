@@ -8,7 +8,7 @@ xvfb_start() {
     Xvfb -displayfd 3 -nolisten tcp -screen 0 640x480x24 >/dev/null 2>&1 &
     xvfb_pid=$!
     exec 3>&-
-    for _ in $(seq 100); do
+    for _ in $(seq 300); do
         [ -s "$work/displayfd" ] && break
         sleep 0.1
     done
