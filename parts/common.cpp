@@ -172,6 +172,12 @@ void parts_load_picture_cant(const char *path, Image **out, Palette *pal, int mi
     parts_load_checked("Can't", path, out, pal, min_width, min_height, max_width, max_height);
 }
 
+void parts_build_shade_table(const Palette *pal, ShadeTable *out)
+{
+    show_check_stop();
+    palette_build_shade_table(pal, out);
+}
+
 void parts_fatal_alloc_image(void)
 {
     show_fatal("Cann't allocate image!\n", -1);

@@ -94,6 +94,11 @@ void parts_load_picture_cant(const char *path, Image **out, Palette *pal, int mi
 void parts_load_picture(const char *path, Image **out, Palette *pal, int min_width, int min_height,
                         int max_width, int max_height);
 
+// Builds a part's shade table from its palette: the longest step of a
+// part's load, so a stop that came during the step before ends the show
+// first.
+void parts_build_shade_table(const Palette *pal, ShadeTable *out);
+
 // The fatal exit of a part whose image cannot be made (status -1).
 [[noreturn]] void parts_fatal_alloc_image(void);
 

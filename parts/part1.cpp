@@ -39,7 +39,7 @@ void part1_load(void)
     palette_sort_by_brightness(&part1_palette, &current_palette);
     for (int i = 0; i < 6; i++)
         image_remap_palette(part1_pictures[i], &current_palette, &part1_palette);
-    palette_build_shade_table(&part1_palette, &part1_shade_table);
+    parts_build_shade_table(&part1_palette, &part1_shade_table);
 
     parts_create_spot(&part1_spot, PART1_SPOT_SIZE / 2);
 

@@ -147,7 +147,7 @@ void part2_load(const char *background, int direction, int variant)
     palette_sort_by_brightness(&part2_palette, &current_palette);
     image_remap_palette(part2_background, &current_palette, &part2_palette);
 
-    palette_build_shade_table(&part2_palette, &part2_shade_table);
+    parts_build_shade_table(&part2_palette, &part2_shade_table);
 }
 
 void part2_free(void)

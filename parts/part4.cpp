@@ -140,7 +140,7 @@ void part4_load(const char *flat_picture, const char *dug_picture, const char *r
     palette_sort_by_brightness(&part4_palette, &current_palette);
     for (Image *picture : part4_pictures)
         image_remap_palette(picture, &current_palette, &part4_palette);
-    palette_build_shade_table(&part4_palette, &part4_shade_table);
+    parts_build_shade_table(&part4_palette, &part4_shade_table);
 }
 
 void part4_free(void)

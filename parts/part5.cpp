@@ -368,7 +368,7 @@ void part5_load(void)
     parts_load_picture_cant("grafika/2/kk.pcx", &part5_colour_picture, &current_palette, 320, 240, 320, 240);
     palette_sort_by_brightness(&part5_palette, &current_palette);
     image_remap_palette(part5_colour_picture, &current_palette, &part5_palette);
-    palette_build_shade_table(&part5_palette, &part5_shade_table);
+    parts_build_shade_table(&part5_palette, &part5_shade_table);
     parts_shade_rows_direct(&part5_rows, &part5_shade_table);
 
     // 1/r falloff by squared distance, so a frame needs no square roots.

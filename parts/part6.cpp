@@ -69,7 +69,7 @@ void part6_load(void)
     image_remap_palette(part6_colour_picture, &current_palette, &part6_palette);
     for (Image *texture : part6_textures)
         image_remap_palette(texture, &current_palette, &part6_palette);
-    palette_build_shade_table(&part6_palette, &part6_shade_table);
+    parts_build_shade_table(&part6_palette, &part6_shade_table);
     parts_shade_rows_direct(&part6_rows, &part6_shade_table);
 
     // Object B turns by the same step every frame.

@@ -166,7 +166,7 @@ void part7_load(void)
     image_remap_palette(part7_colour_picture, &current_palette, &part7_palette);
     for (Image *corner : part7_corners)
         image_remap_palette(corner, &current_palette, &part7_palette);
-    palette_build_shade_table(&part7_palette, &part7_shade_table);
+    parts_build_shade_table(&part7_palette, &part7_shade_table);
     parts_shade_rows_direct(&part7_rows, &part7_shade_table);
 
     for (int i = 0; i < 4; i++) {
