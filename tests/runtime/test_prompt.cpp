@@ -64,3 +64,27 @@ TEST(Prompt, EndOfInputStopsTheProgram)
     run = run_prompt("9\n", 0, 4);
     EXPECT_NE(run.status, 0);
 }
+
+// The helper that feeds these children: a child that ends without reading
+// input larger than a pipe holds must not kill the test program by SIGPIPE,
+// and one that prints more than a pipe holds before reading must not hang
+// it; either way its output and status come back whole.
+TEST(ChildRunHelper, ChildThatEndsFirstOrPrintsFirst)
+{
+    const std::string big(100000, 'x');
+    ChildRun r = child_run(big, [] {
+        printf("gone");
+        exit(3);
+    });
+    EXPECT_EQ(r.out, "gone");
+    EXPECT_EQ(r.status, 3);
+    r = child_run(big, [] {
+        fputs(std::string(200000, 'y').c_str(), stdout);
+        long n = 0;
+        while (getchar() != EOF)
+            n++;
+        printf("%ld", n);
+    });
+    EXPECT_EQ(r.out, std::string(200000, 'y') + "100000");
+    EXPECT_EQ(r.status, 0);
+}
