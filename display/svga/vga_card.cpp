@@ -196,12 +196,16 @@ static void card_restore_text(void)
         vga_port_out(VGA_DAC_DATA, c);
     vga_port_out(VGA_DAC_MASK, card_text.dac_mask);
     // A console that was itself on the VBE interface gets its mode back,
-    // its memory as the console left it.
+    // its memory as the console left it. The size goes in while the
+    // interface is off; enabling it starts a virtual screen as wide as the
+    // mode at offset 0, so the console's own width and panning follow.
     if (card_vbe_id && (card_text.vbe[VBE_ENABLE] & vbe_enabled)) {
-        for (uint16_t i = 1; i < VBE_REGISTERS; i++)
+        for (uint16_t i = VBE_XRES; i <= VBE_BANK; i++)
             if (i != VBE_ENABLE)
                 card_vbe_write(i, card_text.vbe[i]);
         card_vbe_write(VBE_ENABLE, card_text.vbe[VBE_ENABLE] | vbe_keep_memory);
+        for (uint16_t i = VBE_VIRT_WIDTH; i < VBE_REGISTERS; i++)
+            card_vbe_write(i, card_text.vbe[i]);
     }
     vga_console_graphics(card_console, 0);
     card_mode = TEXT;

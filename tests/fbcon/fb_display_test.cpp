@@ -299,7 +299,18 @@ TEST(FbDisplay, ReleaseDropsFramesAndAcquireStartsFromBlackWithTheColours)
         EXPECT_EQ(fake.memory, std::vector<uint8_t>(fake.memory.size(), 0));
         display_put_frame(&two.image);
         EXPECT_TRUE(shows(two.image, second, 1));
-        EXPECT_EQ(fake.puts.size(), puts + (bpp == 8)) << "colours sent again on 8 bits";
+        display_put_frame(&one.image);
+        EXPECT_TRUE(shows(one.image, second, 1));
+        EXPECT_EQ(fake.puts.size(), puts + (bpp == 8)) << "colours sent again on 8 bits, once, not per frame";
+        // Back with new colours before its first frame: they go out once.
+        raise(SIGUSR1);
+        display_put_frame(&two.image);
+        raise(SIGUSR2);
+        display_set_palette(&first);
+        display_put_frame(&two.image);
+        display_put_frame(&one.image);
+        EXPECT_TRUE(shows(one.image, first, 1));
+        EXPECT_EQ(fake.puts.size(), puts + 2 * (bpp == 8)) << "new colours after a switch sent once";
         // A release still pending at close is allowed before the console
         // goes back to the kernel.
         raise(SIGUSR1);

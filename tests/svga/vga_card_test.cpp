@@ -228,6 +228,7 @@ TEST(VgaCard, TextPutsBackTheRegistersPlanesAndDacFound)
     for (const Case &c : cases) {
         const ChildRun run = card_run(menu_answer(c.answer), c.vbe_console, [&] {
             const VgaModel *found = new VgaModel(m);
+            const VgaPicture console = vga_model_picture();
             display_open(0, nullptr, "t", 320, 240);
             Image *frame = nullptr;
             ASSERT_EQ(image_create(&frame, 320, 240), 0);
@@ -240,6 +241,13 @@ TEST(VgaCard, TextPutsBackTheRegistersPlanesAndDacFound)
             image_destroy(&frame);
             display_close();
             expect_text_as_found(*found, c.vbe_console);
+            // A VBE console shows its own picture again, in its place, when
+            // the show's mode was a VGA one and so left its memory alone.
+            if (c.vbe_console && c.answer <= 4) {
+                const VgaPicture back = vga_model_picture();
+                EXPECT_TRUE(back.shown && back.width == 1024 && back.height == 768);
+                EXPECT_TRUE(back.pixels == console.pixels);
+            }
             delete found;
         });
         EXPECT_EQ(run.status, 0) << "answer " << c.answer << (c.vbe_console ? " on a VBE console\n" : "\n") << run.out;

@@ -59,8 +59,12 @@ void vga_model_reset(bool vbe_console)
     memset(m.latch, 0, sizeof m.latch);
     m.lfb.assign(m.lfb_size, 0);
     if (vbe_console) {
-        const uint16_t vbe[10] = {0xB0C5, 1024, 768, 8, 0x41, 0, 1024, 4096, 0, 0};
+        // Panned as a console that flips pages does: a screen 1280 wide,
+        // shown from (16, 768), with a picture of its own in the memory.
+        const uint16_t vbe[10] = {0xB0C5, 1024, 768, 8, 0x41, 0, 1280, (uint16_t)(m.lfb_size / 1280), 16, 768};
         memcpy(m.vbe, vbe, sizeof vbe);
+        for (size_t i = 0; i < m.lfb.size(); i++)
+            m.lfb[i] = (uint8_t)(i % 1280 * 5 + i / 1280 * 3);
     }
     m.vga_ports = m.vbe_ports = m.window_mapped = m.lfb_mapped = m.console_open = m.console_graphics = false;
     m.port_writes = m.status_reads = 0;

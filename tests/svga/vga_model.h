@@ -46,7 +46,8 @@ extern VgaModel vga_model;
 
 // A fresh card under a text console as the BIOS leaves mode 3 (display
 // start and cursor moved, the DAC and all four planes filled with
-// patterns), or, with vbe_console, a console on a 1024x768 VBE mode.
+// patterns), or, with vbe_console, a console on a 1024x768 VBE mode,
+// panned on a wider virtual screen, a picture in its memory.
 void vga_model_reset(bool vbe_console);
 
 struct VgaPicture {
