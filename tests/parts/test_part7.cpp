@@ -142,6 +142,8 @@ TEST_F(Part7Test, CornerChangesEveryFiveToTwentyFourFramesNeverToItself)
 TEST_F(Part7Test, LightLayerSmearsAndGlows)
 {
     static uint8_t light[320 * 240], text[320 * 240];
+    memset(light, 0, sizeof light);  // static: the same in every repeat of the test
+    memset(text, 0, sizeof text);
     const int at = 120 * 320 + 160;
     // One pixel of text: rows 0 and 1, columns -2 .. 2.
     text[at] = 63;
