@@ -227,9 +227,16 @@ TEST(MusicWav, SongEndsByItselfAndLeavesAFullWavFile)
         scenario_fact("load", music_load("song.mod"));
         // Left in the buffer on purpose: the fork must not print it twice.
         printf("loaded\n");
+        // The song may be written whole before this process looks: the
+        // SIGCHLD handler waits until the start has been seen.
+        sigset_t chld, old;
+        sigemptyset(&chld);
+        sigaddset(&chld, SIGCHLD);
+        sigprocmask(SIG_BLOCK, &chld, &old);
         music_start();
         int pid = music_pid;
-        scenario_fact("playing_after_start", music_playing);
+        scenario_fact("playing_after_start", music_playing == 1 && pid > 0);
+        sigprocmask(SIG_SETMASK, &old, nullptr);
         wait_for_song_end(15000);
         scenario_fact("gone", process_gone(pid));
         // The shutdown finds nothing to stop; a second round is harmless.
