@@ -86,21 +86,75 @@ closing() {
 convert "$data/grafika/5/grimfall.pcx" -depth 8 "rgb:$work/closing.rgb"
 is_closing() { [ "$(closing "$1")" != other ]; }
 
-# closing_in_place NAME: once the closing picture shows, the program is
-# stopped and looked at, again and again while the picture lasts: every
-# page it shows must hold the picture in its place.
+# closing_in_place NAME: the closing picture lasts 3 s, less than one look
+# at the screen may take on a busy machine, so every look is taken with the
+# VM frozen (qemu's "stop": the guest's clock stops with it) and the show
+# moves on only between looks, for 0.3 s at a time. From the first
+# look that shows the picture in place (a sample of its pixels at one level
+# of the fade), the looks come 75 ms apart, a frame and a half, so they find
+# both pages the show flips between; they are kept until one does not show
+# the picture, which is kept too: every page must hold the picture in its
+# place, at least four times.
 closing_in_place() {
-    local name=$1 i seen=0 what shot
-    vm_screen_until "$name" "$work/$name-part8.png" 420 is_closing || { fail "$name: no closing picture"; return; }
-    for ((i = 0; i < 12; i++)); do
-        shot=$work/$name-part8-$i.png
-        vm_ctl "$name" 480 signal STOP >/dev/null
-        vm_screen "$name" "$shot"
-        vm_ctl "$name" 480 signal CONT >/dev/null
+    local name=$1 i seen=0 what shot MON_SOCK
+    vm_started "$name" || { fail "$name: no closing picture (no program)"; return; }
+    . "$work/$name/sockets"
+    perl -e '
+        use strict; use IO::Socket::UNIX; use Time::HiRes qw(sleep);
+        my ($sock, $pic_file, $serial, $prefix) = @ARGV;
+        open my $p, "<", $pic_file or die; binmode $p; local $/; my $pic = <$p>; close $p;
+        my $s;
+        for (1 .. 50) { last if $s = IO::Socket::UNIX->new(Type => SOCK_STREAM(), Peer => $sock); sleep 0.1 }
+        $s or exit 2;
+        sub prompt { my $seen = ""; while (sysread($s, my $c, 4096)) { $seen .= $c; return if $seen =~ /\(qemu\) $/ } exit 2 }
+        sub cmd { print $s "$_[0]\n"; prompt() }
+        prompt();
+        END { if ($s) { print $s "cont\n"; my $seen = ""; while (sysread($s, my $c, 4096)) { $seen .= $c; last if $seen =~ /\(qemu\) $/ } } }
+        # A component c at fade level k, as the 6-bit DAC holds it and qemu widens it.
+        sub level { my ($c, $k) = @_; my $v = (($c * $k * 3276) >> 16) >> 2; $v * 4 + ($v % 2) * 3 }
+        # The screen (640x480, each pixel of the mode doubled) shows the
+        # picture in place at some level: every 16th pixel each way, and not
+        # one of the fade dark ends (fewer than 16 colours among them).
+        sub in_place {
+            open my $f, "<", $_[0] or return 0; binmode $f; my $ppm = <$f>; close $f;
+            $ppm =~ s/\AP6\s+640\s+480\s+255\s//s or return 0;
+            my (@want, @got, %colours);
+            for (my $y = 0; $y < 240; $y += 16) {
+                for (my $x = 0; $x < 320; $x += 16) {
+                    push @want, [unpack "C3", substr($pic, 3 * (320 * $y + $x), 3)];
+                    my $g = substr($ppm, 3 * (640 * 2 * $y + 2 * $x), 3);
+                    push @got, $g; $colours{$g} = 1;
+                }
+            }
+            return 0 if keys(%colours) < 16;
+            LEVEL: for my $k (1 .. 20) {
+                for my $i (0 .. $#want) { next LEVEL if pack("C3", map { level($_, $k) } @{$want[$i]}) ne $got[$i] }
+                return 1;
+            }
+            return 0;
+        }
+        my ($kept, $look) = (0, "$prefix-look.ppm");
+        for (my $n = 0; $n < 5000; $n++) {
+            cmd("stop");
+            my $file = $kept ? sprintf("%s-%02d.ppm", $prefix, $kept) : $look;
+            cmd("screendump $file");
+            my $yes = in_place($file);
+            $kept++ if $kept || $yes;
+            exit 0 if $kept && (!$yes || $kept == 30);
+            # Ended: the look that saw the end came after it.
+            open my $l, "<", $serial or exit 2; my $log = <$l>; close $l;
+            exit 1 if $log =~ /^FBVM: program (exited|stopped)/m;
+            cmd("cont");
+            sleep($kept ? 0.075 : 0.3);
+        }
+        exit 1;
+    ' "$MON_SOCK" "$work/closing.rgb" "$work/$name/serial.log" "$work/$name-part8" ||
+        { fail "$name: the closing picture never seen in its place"; return; }
+    for shot in "$work/$name"-part8-[0-9]*.ppm; do
         what=$(closing "$shot")
-        [ "$what" = other ] && break
-        [ "$what" = in-place ] || { fail "$name: the closing picture is not in its place ($shot)"; return; }
-        seen=$((seen + 1))
+        [ "$what" = moved ] && { fail "$name: the closing picture is not in its place ($shot)"; return; }
+        [ "$what" = in-place ] && seen=$((seen + 1))
+        convert "$shot" "${shot%.ppm}.png" 2>/dev/null
     done
     [ $seen -ge 4 ] || fail "$name: the closing picture seen in place only $seen times"
 }

@@ -137,12 +137,13 @@ vm_end() {
     while [ ! -f "$work/$1.rc" ]; do sleep 0.2; done
 }
 
-# vm_screen NAME OUT.png: what the VM's screen shows now.
-vm_screen() {
+# vm_dump NAME OUT.ppm: the VM's screen now, as qemu writes it: no
+# conversion, so quick enough for screens taken while the guest waits.
+vm_dump() {
     local MON_SOCK
     [ -f "$work/$1/sockets" ] || return 1
     . "$work/$1/sockets"
-    rm -f "$work/$1.ppm"
+    rm -f "$2"
     perl -e '
         use strict; use IO::Socket::UNIX;
         my ($sock, $out) = @ARGV;
@@ -152,7 +153,12 @@ vm_screen() {
         $s or exit 1;
         sub prompt { my $seen = ""; while (sysread($s, my $c, 4096)) { $seen .= $c; return if $seen =~ /\(qemu\) $/ } exit 1 }
         prompt(); print $s "screendump $out\n"; prompt();
-    ' "$MON_SOCK" "$work/$1.ppm" && convert "$work/$1.ppm" "$2" 2>/dev/null
+    ' "$MON_SOCK" "$2" && [ -s "$2" ]
+}
+
+# vm_screen NAME OUT.png: what the VM's screen shows now.
+vm_screen() {
+    vm_dump "$1" "$work/$1.ppm" && convert "$work/$1.ppm" "$2" 2>/dev/null
 }
 
 # vm_screen_until NAME OUT.png DEADLINE CHECK...: takes screens until
