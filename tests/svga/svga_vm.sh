@@ -84,38 +84,32 @@ closing() {
     ' "$work/closing.rgb" "$1.rgb"
 }
 convert "$data/grafika/5/grimfall.pcx" -depth 8 "rgb:$work/closing.rgb"
-is_closing() { [ "$(closing "$1")" != other ]; }
 
 # closing_in_place NAME: the closing picture lasts 3 s, less than one look
 # at the screen may take on a busy machine, so every look is taken with the
 # VM frozen (qemu's "stop": the guest's clock stops with it) and the show
-# moves on only between looks, for 0.3 s at a time. From the first
-# look that shows the picture in place (a sample of its pixels at one level
-# of the fade), the looks come 75 ms apart, a frame and a half, so they find
-# both pages the show flips between; they are kept until one does not show
-# the picture, which is kept too: every page must hold the picture in its
-# place, at least four times.
+# moves on only between looks, for 0.3 s at a time. From the first look that
+# shows the picture (a sample of its pixels, at one level of the fade, in its
+# place or not), 30 looks are kept, 75 ms apart, a frame and a half, so they
+# find both pages the show flips between. No kept look may show the picture
+# out of its place, and at least four must show it in place; a look that
+# caught the palette half written, or the fade's dark end, shows neither.
 closing_in_place() {
-    local name=$1 i seen=0 what shot MON_SOCK
+    local name=$1 seen=0 what shot MON_SOCK
     vm_started "$name" || { fail "$name: no closing picture (no program)"; return; }
     . "$work/$name/sockets"
     perl -e '
-        use strict; use IO::Socket::UNIX; use Time::HiRes qw(sleep);
+        BEGIN { require $ENV{VM_QEMU_PL} }
         my ($sock, $pic_file, $serial, $prefix) = @ARGV;
         open my $p, "<", $pic_file or die; binmode $p; local $/; my $pic = <$p>; close $p;
-        my $s;
-        for (1 .. 50) { last if $s = IO::Socket::UNIX->new(Type => SOCK_STREAM(), Peer => $sock); sleep 0.1 }
-        $s or exit 2;
-        sub prompt { my $seen = ""; while (sysread($s, my $c, 4096)) { $seen .= $c; return if $seen =~ /\(qemu\) $/ } exit 2 }
-        sub cmd { print $s "$_[0]\n"; prompt() }
-        prompt();
-        END { if ($s) { print $s "cont\n"; my $seen = ""; while (sysread($s, my $c, 4096)) { $seen .= $c; last if $seen =~ /\(qemu\) $/ } } }
+        mon_open($sock) or exit 2;
         # A component c at fade level k, as the 6-bit DAC holds it and qemu widens it.
         sub level { my ($c, $k) = @_; my $v = (($c * $k * 3276) >> 16) >> 2; $v * 4 + ($v % 2) * 3 }
         # The screen (640x480, each pixel of the mode doubled) shows the
-        # picture in place at some level: every 16th pixel each way, and not
-        # one of the fade dark ends (fewer than 16 colours among them).
-        sub in_place {
+        # picture at some level: every 16th pixel each way has a colour of
+        # the picture at that level, and they are not one of the fade dark
+        # ends (fewer than 16 colours); 2 when each is the one in its place.
+        sub look {
             open my $f, "<", $_[0] or return 0; binmode $f; my $ppm = <$f>; close $f;
             $ppm =~ s/\AP6\s+640\s+480\s+255\s//s or return 0;
             my (@want, @got, %colours);
@@ -128,28 +122,30 @@ closing_in_place() {
             }
             return 0 if keys(%colours) < 16;
             LEVEL: for my $k (1 .. 20) {
-                for my $i (0 .. $#want) { next LEVEL if pack("C3", map { level($_, $k) } @{$want[$i]}) ne $got[$i] }
-                return 1;
+                my @at = map { pack("C3", map { level($_, $k) } @$_) } @want;
+                my %fits = map { ($_ => 1) } @at;
+                next LEVEL if grep { !$fits{$_} } @got;
+                return (grep { $at[$_] ne $got[$_] } 0 .. $#got) ? 1 : 2;
             }
             return 0;
         }
         my ($kept, $look) = (0, "$prefix-look.ppm");
         for (my $n = 0; $n < 5000; $n++) {
-            cmd("stop");
+            mon("stop") or exit 2;
             my $file = $kept ? sprintf("%s-%02d.ppm", $prefix, $kept) : $look;
-            cmd("screendump $file");
-            my $yes = in_place($file);
-            $kept++ if $kept || $yes;
-            exit 0 if $kept && (!$yes || $kept == 30);
-            # Ended: the look that saw the end came after it.
+            mon("screendump $file") or exit 2;
+            if (!$kept && look($file)) { rename($look, "$prefix-00.ppm") or exit 2; $kept = 1 }
+            elsif ($kept) { $kept++ }
+            exit 0 if $kept == 30;
+            # The program ended: nothing more to look at.
             open my $l, "<", $serial or exit 2; my $log = <$l>; close $l;
-            exit 1 if $log =~ /^FBVM: program (exited|stopped)/m;
-            cmd("cont");
+            exit($kept ? 0 : 1) if $log =~ /^FBVM: program (exited|stopped)/m;
+            mon("cont") or exit 2;
             sleep($kept ? 0.075 : 0.3);
         }
         exit 1;
     ' "$MON_SOCK" "$work/closing.rgb" "$work/$name/serial.log" "$work/$name-part8" ||
-        { fail "$name: the closing picture never seen in its place"; return; }
+        { fail "$name: no closing picture"; return; }
     for shot in "$work/$name"-part8-[0-9]*.ppm; do
         what=$(closing "$shot")
         [ "$what" = moved ] && { fail "$name: the closing picture is not in its place ($shot)"; return; }

@@ -7,6 +7,10 @@
 # (a VM may first wait for a free slot: tests/vm/fbvm.sh bounds how many run
 # at once on the machine).
 
+# The perl side of the monitor and of the guest's command line.
+export VM_QEMU_PL
+VM_QEMU_PL=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/vm_qemu.pl
+
 # vm_begin TEST: with $data and $fbvm set, the start of every VM test. The
 # test's folder is made; the VMs still running at the end are stopped and
 # the folder removed; the tools, the show's data and the VM runner's set-up
@@ -106,28 +110,11 @@ vm_ctl() {
     . "$work/$name/sockets"
     left=$((deadline - $(vm_seconds "$name")))
     [ $left -gt 0 ] || left=1
-    perl -e '
-        use strict; use IO::Socket::UNIX; use Time::HiRes qw(sleep time);
+    perl -e 'BEGIN { require $ENV{VM_QEMU_PL} }
         my ($sock, $serial, $rc, $left, $cmd) = @ARGV;
-        my $id = "$$" . int(rand(1e6));
-        my $end = time + $left;
-        my $s;
-        until ($s = IO::Socket::UNIX->new(Type => SOCK_STREAM(), Peer => $sock)) {
-            exit 1 if time > $end || -e $rc;
-            sleep 0.1;
-        }
-        $s->autoflush(1);
-        print $s "$id $cmd\n";
-        # The connection stays open until the answer is in: the command
-        # reaches the guest whenever it reads its line.
-        while (time < $end) {
-            if (open my $f, "<", $serial) {
-                while (<$f>) { if (/^FBVM: ctl \Q$id\E (.*?)\r?$/) { print "$1\n"; exit 0 } }
-            }
-            exit 1 if -e $rc;
-            sleep 0.1;
-        }
-        exit 1;
+        my $answer = ctl($sock, $serial, $rc, time + $left, $cmd);
+        defined $answer or exit 1;
+        print "$answer\n";
     ' "$CTL_SOCK" "$work/$name/serial.log" "$work/$name.rc" "$left" "$*"
 }
 
@@ -144,15 +131,9 @@ vm_dump() {
     [ -f "$work/$1/sockets" ] || return 1
     . "$work/$1/sockets"
     rm -f "$2"
-    perl -e '
-        use strict; use IO::Socket::UNIX;
-        my ($sock, $out) = @ARGV;
+    perl -e 'BEGIN { require $ENV{VM_QEMU_PL} }
         $SIG{ALRM} = sub { exit 1 }; alarm 60;
-        my $s;
-        for (1 .. 50) { last if $s = IO::Socket::UNIX->new(Type => SOCK_STREAM(), Peer => $sock); select(undef, undef, undef, 0.1) }
-        $s or exit 1;
-        sub prompt { my $seen = ""; while (sysread($s, my $c, 4096)) { $seen .= $c; return if $seen =~ /\(qemu\) $/ } exit 1 }
-        prompt(); print $s "screendump $out\n"; prompt();
+        mon_open($ARGV[0]) && mon("screendump $ARGV[1]") or exit 1;
     ' "$MON_SOCK" "$2" && [ -s "$2" ]
 }
 
