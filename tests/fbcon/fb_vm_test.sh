@@ -95,7 +95,7 @@ follow_switch8() {
     done
     vm_screen_until $n "$work/$n-back.png" 180 either_part $box 4 || fail "$(seen $n 'no frames after the switch back' "$work/$n-back.png")"
     vm_screen_until $n "$work/$n-part2.png" 240 shows $box "$part2" 4 || fail "$(seen $n 'no part 2 at 8 bpp' "$work/$n-part2.png")"
-    line=$(vm_line $n 'FBVM: program \(exited\|stopped\)' 480)
+    line=$(vm_program_end $n)
     [[ $line == *"exited status=0 "* ]] || fail "$n: the show did not end by itself with 0 ($line)"
     vm_screen $n "$work/$n-end.png"
     vm_end $n
@@ -113,7 +113,7 @@ follow() {
     vm_screen_until $n "$work/$n-part1.png" 120 shows "$2" "$part1" "$3" || fail "$(seen $n "no part 1 at $4 bpp" "$work/$n-part1.png")"
     vm_screen_until $n "$work/$n-part2.png" 240 shows "$2" "$part2" "$3" || fail "$(seen $n "no part 2 at $4 bpp" "$work/$n-part2.png")"
     vm_ctl $n 480 stop >/dev/null
-    line=$(vm_line $n 'FBVM: program \(exited\|stopped\)' 480)
+    line=$(vm_program_end $n)
     [[ $line == *stopped-at-deadline* ]] || fail "$n: not stopped by the runner ($line)"
     vm_end $n
 }

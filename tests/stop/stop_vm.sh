@@ -72,7 +72,7 @@ stop() {
     sent=${sent%% *}
     echo "$name: SIG$sig $group $at s after the question, $sent s after the start"
     want=$((128 + $(kill -l "$sig")))
-    line=$(vm_line "$name" 'FBVM: program \(exited\|stopped\)' 300)
+    line=$(vm_program_end "$name")
     ended=$(sed -n 's/.*elapsed_cs=\([0-9]*\).*/\1/p' <<<"$line")
     if [[ $line != *"exited status=$want "* ]]; then
         fail "$name: $line, want status $want"

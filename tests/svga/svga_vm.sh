@@ -165,11 +165,11 @@ follow() {
     vm_screen_until "$name" "$work/$name-part2.png" 240 shows_part part2 "$size" || fail "$name: no part 2 at $size"
     if [ "$last" = end ]; then
         closing_in_place "$name"
-        line=$(vm_line "$name" 'FBVM: program \(exited\|stopped\)' 480)
+        line=$(vm_program_end "$name")
         [[ $line == *"exited status=0 "* ]] || fail "$name: the show did not end by itself with 0 ($line)"
     else
         vm_ctl "$name" 480 stop >/dev/null
-        line=$(vm_line "$name" 'FBVM: program \(exited\|stopped\)' 480)
+        line=$(vm_program_end "$name")
         [[ $line == *stopped-at-deadline* ]] || fail "$name: not stopped by the runner ($line)"
     fi
     vm_screen "$name" "$work/$name-end.png" || fail "$name: no screen after the end"

@@ -100,6 +100,13 @@ vm_line() {
     done
 }
 
+# vm_program_end NAME: the line of the program's end, waited for as long as
+# its VM runs: the runner in the guest stops the program after --seconds of
+# the guest's own time, which a busy host stretches on the wall clock.
+vm_program_end() {
+    vm_line "$1" 'FBVM: program \(exited\|stopped\)' 100000
+}
+
 # vm_ctl NAME DEADLINE COMMAND...: sends COMMAND to the guest (see fbvm.sh
 # --help) and prints its answer; false when none has come by DEADLINE
 # seconds after the program's start.
