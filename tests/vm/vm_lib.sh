@@ -92,7 +92,9 @@ vm_line() {
     local line
     vm_started "$1" || return 1
     while :; do
-        line=$(grep -a -m1 -- "^$2" "$work/$1/serial.log" | tr -d '\r')
+        # Whole lines only (read once, cut at the last newline): the guest
+        # may be half-way through the line looked for.
+        line=$(perl -0777 -pe 's/[^\n]*\z//' "$work/$1/serial.log" | grep -a -m1 -- "^$2" | tr -d '\r')
         [ -n "$line" ] && { echo "$line"; return 0; }
         [ -f "$work/$1.rc" ] && return 1
         [ "$(vm_seconds "$1")" -lt "$3" ] || return 1

@@ -50,7 +50,8 @@ sub ctl {
     print $s "$id $cmd\n";
     while (time < $end) {
         if (open my $f, "<", $serial) {
-            while (<$f>) { return $1 if /^FBVM: ctl \Q$id\E (.*?)\r?$/ }
+            # Whole lines only: the guest may be half-way through this one.
+            while (<$f>) { return $1 if /^FBVM: ctl \Q$id\E (.*?)\r?\n\z/ }
         }
         return undef if -e $rc;
         sleep 0.1;
