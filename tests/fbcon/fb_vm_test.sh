@@ -132,7 +132,12 @@ for n in switch8 full32 double16; do
     grep -q fb0_matches_request=yes "$work/$n/result.env" 2>/dev/null || fail "$n: no such framebuffer"
     grep -q 'FBVM-TTY1| The display is a VESA VGA' "$work/$n/serial.log" || fail "$n: no report line"
 done
+# Each pixel doubled: every 2x2 block one colour. The screen is written in
+# place while it shows, so a screenshot may split one block row between two
+# frames (its lower screen row still the last frame's): pixels that differ
+# from their block may lie in one screen row at most.
 shot=$work/double16-part2.png
-differ=$(convert "$shot" -sample 50% -sample 200% - | compare -metric AE "$shot" - null: 2>&1)
-[ "$differ" = 0 ] || fail "part 2 at 16 bpp: $differ pixels differ from their 2x2 block"
+rows=$(convert "$shot" \( +clone -sample 50% -sample 200% \) -compose difference -composite -separate -evaluate-sequence max \
+    -threshold 0 -scale "1x$(convert "$shot" -format %h info:)!" -threshold 0 -format '%[fx:round(mean*h)]' info:)
+[ "$rows" -le 1 ] || fail "part 2 at 16 bpp: $rows rows with pixels that differ from their 2x2 block"
 vm_finish
