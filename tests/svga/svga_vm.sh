@@ -51,91 +51,55 @@ shows_part() {
     [ "$(convert "$3" -gravity SouthEast -crop 25%x25%+0+0 +repage -unique-colors -format '%w' info:)" -ge 8 ]
 }
 
-# closing SHOT: what a shot of the 320x240 mode shows of the closing
-# picture, which fades in and out through its palette alone: "in-place"
-# when the shot, halved, is the picture pixel for pixel (99%) at one level
-# k/20 of its fade, as the 6-bit DAC holds it and qemu widens it; "moved"
-# when its colours are all those of one such level but its pixels are not
-# where the picture has them (a picture rolled or wrapped by a wrong display
-# start); "other" for anything else, the fade's dark ends among them (fewer
-# than 32 colours).
-closing() {
-    convert "$1" -sample 50% -depth 8 "rgb:$1.rgb" || { echo other; return; }
-    perl -e '
-        local $/;
-        open my $w, "<", $ARGV[0] or die; my $pic = <$w>;
-        open my $g, "<", $ARGV[1] or die; my $shot = <$g>;
-        if (length($pic) != length($shot)) { print "other\n"; exit }
-        my $n = length($pic) / 3;
-        my %shown = map { (substr($shot, 3 * $_, 3) => 1) } 0 .. $n - 1;
-        if (keys(%shown) < 32) { print "other\n"; exit }
-        my %colours = map { (substr($pic, 3 * $_, 3) => 1) } 0 .. $n - 1;
-        # A component c at fade level k: (c * k * 3276) >> 16, then six bits.
-        sub level { my ($c, $k) = @_; my $v = (($c * $k * 3276) >> 16) >> 2; $v * 4 + ($v % 2) * 3 }
-        for my $k (1 .. 20) {
-            my %want = map { ($_ => pack("C3", map { level($_, $k) } unpack("C3", $_))) } keys %colours;
-            my %fits = map { ($_ => 1) } values %want;
-            next if grep { !$fits{$_} } keys %shown;
-            my $same = grep { $want{substr($pic, 3 * $_, 3)} eq substr($shot, 3 * $_, 3) } 0 .. $n - 1;
-            print $same >= 0.99 * $n ? "in-place\n" : "moved\n";
-            exit;
-        }
-        print "other\n";
-    ' "$work/closing.rgb" "$1.rgb"
-}
-convert "$data/grafika/5/grimfall.pcx" -depth 8 "rgb:$work/closing.rgb"
-
 # closing_in_place NAME: the closing picture lasts 3 s, less than one look
 # at the screen may take on a busy machine, so every look is taken with the
 # VM frozen (qemu's "stop": the guest's clock stops with it) and the show
 # moves on only between looks, for 0.3 s at a time. From the first look that
-# shows the picture (a sample of its pixels, at one level of the fade, in its
-# place or not), 30 looks are kept, 75 ms apart, a frame and a half, so they
-# find both pages the show flips between. No kept look may show the picture
-# out of its place, and at least four must show it in place; a look that
-# caught the palette half written, or the fade's dark end, shows neither.
+# shows the picture, 30 looks are kept, 75 ms apart, a frame and a half, so
+# they find both pages the show flips between. A look at the 320x240 mode
+# (each pixel doubled) is "in-place" when, halved, it is the picture pixel
+# for pixel (99%) at one level k/20 of its fade, as the 6-bit DAC holds it
+# and qemu widens it; "moved" when its colours are all those of one such
+# level but its pixels are not where the picture has them (a picture rolled
+# or wrapped by a wrong display start); "other" for anything else: the
+# fade's dark ends (fewer than 32 colours), a palette caught half written.
+# No kept look may be "moved", and at least four must be "in-place".
 closing_in_place() {
-    local name=$1 seen=0 what shot MON_SOCK
+    local name=$1 seen=0 what shot looks MON_SOCK
     vm_started "$name" || { fail "$name: no closing picture (no program)"; return; }
     . "$work/$name/sockets"
-    perl -e '
+    looks=$(perl -e '
         BEGIN { require $ENV{VM_QEMU_PL} }
         my ($sock, $pic_file, $serial, $prefix) = @ARGV;
         open my $p, "<", $pic_file or die; binmode $p; local $/; my $pic = <$p>; close $p;
-        mon_open($sock) or exit 2;
-        # A component c at fade level k, as the 6-bit DAC holds it and qemu widens it.
+        my $n = 320 * 240;
+        length($pic) == 3 * $n or die;
+        # A component c at fade level k: (c * k * 3276) >> 16, then six bits.
         sub level { my ($c, $k) = @_; my $v = (($c * $k * 3276) >> 16) >> 2; $v * 4 + ($v % 2) * 3 }
-        # The screen (640x480, each pixel of the mode doubled) shows the
-        # picture at some level: every 16th pixel each way has a colour of
-        # the picture at that level, and they are not one of the fade dark
-        # ends (fewer than 16 colours); 2 when each is the one in its place.
-        sub look {
-            open my $f, "<", $_[0] or return 0; binmode $f; my $ppm = <$f>; close $f;
-            $ppm =~ s/\AP6\s+640\s+480\s+255\s//s or return 0;
-            my (@want, @got, %colours);
-            for (my $y = 0; $y < 240; $y += 16) {
-                for (my $x = 0; $x < 320; $x += 16) {
-                    push @want, [unpack "C3", substr($pic, 3 * (320 * $y + $x), 3)];
-                    my $g = substr($ppm, 3 * (640 * 2 * $y + 2 * $x), 3);
-                    push @got, $g; $colours{$g} = 1;
-                }
+        my %colours = map { (substr($pic, 3 * $_, 3) => 1) } 0 .. $n - 1;
+        my @want = map { my $k = $_; +{ map { ($_ => pack("C3", map { level($_, $k) } unpack("C3", $_))) } keys %colours } } 1 .. 20;
+        my @fits = map { +{ map { ($_ => 1) } values %$_ } } @want;
+        sub closing {
+            open my $f, "<", $_[0] or return "other"; binmode $f; my $ppm = <$f>; close $f;
+            $ppm =~ s/\AP6\s+640\s+480\s+255\s//s or return "other";
+            my $shot = join "", map { my $row = 3 * 640 * 2 * $_; map { substr($ppm, $row + 6 * $_, 3) } 0 .. 319 } 0 .. 239;
+            my %shown = map { (substr($shot, 3 * $_, 3) => 1) } 0 .. $n - 1;
+            return "other" if keys(%shown) < 32;
+            for my $k (0 .. 19) {
+                next if grep { !$fits[$k]{$_} } keys %shown;
+                my $same = grep { $want[$k]{substr($pic, 3 * $_, 3)} eq substr($shot, 3 * $_, 3) } 0 .. $n - 1;
+                return $same >= 0.99 * $n ? "in-place" : "moved";
             }
-            return 0 if keys(%colours) < 16;
-            LEVEL: for my $k (1 .. 20) {
-                my @at = map { pack("C3", map { level($_, $k) } @$_) } @want;
-                my %fits = map { ($_ => 1) } @at;
-                next LEVEL if grep { !$fits{$_} } @got;
-                return (grep { $at[$_] ne $got[$_] } 0 .. $#got) ? 1 : 2;
-            }
-            return 0;
+            return "other";
         }
-        my ($kept, $look) = (0, "$prefix-look.ppm");
-        for (my $n = 0; $n < 5000; $n++) {
+        mon_open($sock) or exit 2;
+        my $kept = 0;
+        for (my $i = 0; $i < 5000; $i++) {
             mon("stop") or exit 2;
-            my $file = $kept ? sprintf("%s-%02d.ppm", $prefix, $kept) : $look;
+            my $file = sprintf("%s-%02d.ppm", $prefix, $kept);
             mon("screendump $file") or exit 2;
-            if (!$kept && look($file)) { rename($look, "$prefix-00.ppm") or exit 2; $kept = 1 }
-            elsif ($kept) { $kept++ }
+            my $what = closing($file);
+            if ($kept || $what ne "other") { print "$file $what\n"; $kept++ }
             exit 0 if $kept == 30;
             # The program ended: nothing more to look at.
             open my $l, "<", $serial or exit 2; my $log = <$l>; close $l;
@@ -144,16 +108,16 @@ closing_in_place() {
             sleep($kept ? 0.075 : 0.3);
         }
         exit 1;
-    ' "$MON_SOCK" "$work/closing.rgb" "$work/$name/serial.log" "$work/$name-part8" ||
+    ' "$MON_SOCK" "$work/closing.rgb" "$work/$name/serial.log" "$work/$name-part8") ||
         { fail "$name: no closing picture"; return; }
-    for shot in "$work/$name"-part8-[0-9]*.ppm; do
-        what=$(closing "$shot")
+    while read -r shot what; do
+        convert "$shot" "${shot%.ppm}.png" 2>/dev/null
         [ "$what" = moved ] && { fail "$name: the closing picture is not in its place ($shot)"; return; }
         [ "$what" = in-place ] && seen=$((seen + 1))
-        convert "$shot" "${shot%.ppm}.png" 2>/dev/null
-    done
+    done <<<"$looks"
     [ $seen -ge 4 ] || fail "$name: the closing picture seen in place only $seen times"
 }
+convert "$data/grafika/5/grimfall.pcx" -depth 8 "rgb:$work/closing.rgb"
 
 # follow NAME SIZE LAST: one VM's course. Part 1, then part 2 on its screen;
 # LAST "end": the closing picture and the show's own end with 0, "stop": the

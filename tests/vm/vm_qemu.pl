@@ -6,15 +6,18 @@ use strict;
 use IO::Socket::UNIX;
 use Time::HiRes qw(sleep time);
 
-# vm_connect SOCK: a connection to a unix socket qemu serves; qemu may
-# still be setting it up, so tried for five seconds.
+# vm_connect SOCK [END RC_FILE]: a connection to a unix socket qemu serves;
+# qemu may still be setting it up, so tried until END (five seconds from
+# now when not given) or until the VM is gone (RC_FILE written).
 sub vm_connect {
-    for (1 .. 50) {
-        my $s = IO::Socket::UNIX->new(Type => SOCK_STREAM(), Peer => $_[0]);
+    my ($sock, $end, $rc) = @_;
+    $end //= time + 5;
+    for (;;) {
+        my $s = IO::Socket::UNIX->new(Type => SOCK_STREAM(), Peer => $sock);
         return $s if $s;
+        return undef if time > $end || (defined $rc && -e $rc);
         sleep 0.1;
     }
-    return undef;
 }
 
 # The monitor: mon_open SOCK, then mon COMMAND, each true once qemu's
@@ -41,11 +44,7 @@ END { local $?; mon("cont") if $mon && $frozen }
 sub ctl {
     my ($sock, $serial, $rc, $end, $cmd) = @_;
     my $id = "$$" . int(rand(1e6));
-    my $s;
-    until ($s = IO::Socket::UNIX->new(Type => SOCK_STREAM(), Peer => $sock)) {
-        return undef if time > $end || -e $rc;
-        sleep 0.1;
-    }
+    my $s = vm_connect($sock, $end, $rc) or return undef;
     $s->autoflush(1);
     print $s "$id $cmd\n";
     while (time < $end) {
