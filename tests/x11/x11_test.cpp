@@ -59,7 +59,9 @@ struct XvfbServer {
             dup2(devnull, 0);
             dup2(devnull, 1);
             dup2(devnull, 2);
-            std::vector<std::string> args = {"Xvfb", "-displayfd", std::to_string(fds[1]), "-nolisten", "tcp"};
+            // -noreset: a server that resets when its last client leaves
+            // drops a client that is still connecting at that moment.
+            std::vector<std::string> args = {"Xvfb", "-displayfd", std::to_string(fds[1]), "-nolisten", "tcp", "-noreset"};
             args.insert(args.end(), extra.begin(), extra.end());
             std::vector<char *> argv;
             for (std::string &a : args)
