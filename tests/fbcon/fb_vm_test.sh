@@ -36,36 +36,14 @@ start switch8 1 --depth 8 --size 640x480
 start full32 3 --depth 32 --size 800x600
 start double16 3 --depth 16 --size 640x480
 
-# The colours of a PCX picture's palette (its last 768 bytes), "r g b" each.
-palette() { tail -c 768 "$1" | od -An -tu1 -v -w3; }
-part1=$(palette "$data/grafika/1/txt3.pcx")
-part2=$(palette "$data/grafika/1/hatter04.pcx")
-
-# shows GEOMETRY PALETTE TOLERANCE SHOT: outside GEOMETRY (WxH+X+Y) the
-# screen is one colour; inside, 99% of the pixels are within TOLERANCE per
-# channel of a palette colour (8 and 16 bpp screens have narrower
-# channels) and a fifth are lit. What it saw goes to SHOT.txt.
-shows() {
-    local w h x y
-    IFS='x+' read -r w h x y <<<"$1"
-    [ "$(convert "$4" -fill magenta -draw "rectangle $x,$y $((x + w - 1)),$((y + h - 1))" -format %k info:)" -le 2 ] ||
-        { echo "drawn outside $1" >"$4.txt"; return 1; }
-    convert "$4" -crop "$1" +repage -format %c histogram:info:- | tr -c '0-9\n' ' ' |
-        awk -v tol="$3" -v pal="$2" -v out="$4.txt" '
-            function d(a, b) { return a > b ? a - b : b - a }
-            BEGIN { n = split(pal, p, " ") / 3 }
-            { total += $1; lit += ($2 > 32 || $3 > 32 || $4 > 32) * $1
-              for (i = 0; i < n; i++)
-                  if (d($2, p[3*i+1]) <= tol && d($3, p[3*i+2]) <= tol && d($4, p[3*i+3]) <= tol) { ok += $1; break } }
-            END { printf "%.1f%% in the palette, %.1f%% lit\n", 100 * ok / total, 100 * lit / total > out
-                  exit !(ok >= 0.99 * total && lit >= 0.2 * total) }'
-}
-# either_part GEOMETRY TOLERANCE SHOT: a frame of part 1 or part 2.
-either_part() { shows "$1" "$part1" "$2" "$3" || shows "$1" "$part2" "$2" "$3"; }
-# blank GEOMETRY SHOT: nothing drawn inside GEOMETRY.
-blank() { [ "$(convert "$2" -crop "$1" -format %k info:)" = 1 ]; }
-# seen NAME WHAT SHOT: the last screen's account, for a failure message.
-seen() { echo "$1: $2 ($(cat "$3.txt" 2>/dev/null))"; }
+# The part's pictures, whose palettes the frames are drawn in. vm_screen's
+# check "frame GEOMETRY TOLERANCE PICTURE...": outside GEOMETRY (WxH+X+Y)
+# the screen is one colour; inside, 99% of the pixels are within TOLERANCE
+# a channel of a colour of one of the pictures' palettes (8 and 16 bpp
+# screens have narrower channels) and a fifth are lit. "blank GEOMETRY":
+# nothing drawn inside.
+part1=$data/grafika/1/txt3.pcx
+part2=$data/grafika/1/hatter04.pcx
 
 # switch8: the console switched away while part 1 runs, then back; nothing
 # drawn while away (three screens a second apart), frames again after, in
@@ -74,8 +52,8 @@ seen() { echo "$1: $2 ($(cat "$3.txt" 2>/dev/null))"; }
 # looked at after the switch back: the console is away for three seconds
 # however busy the machine is, and comes back before part 2 is over.
 follow_switch8() {
-    local n=switch8 box=320x240+160+120 line lines i CTL_SOCK MON_SOCK
-    vm_screen_until $n "$work/$n-part1.png" 120 shows $box "$part1" 4 || fail "$(seen $n 'no part 1' "$work/$n-part1.png")"
+    local n=switch8 box=320x240+160+120 line lines i seen CTL_SOCK MON_SOCK
+    seen=$(vm_screen_until $n "$work/$n-part1.ppm" 120 frame $box 4 "$part1") || fail "$n: no part 1 ($seen)"
     . "$work/$n/sockets"
     lines=$(perl -e 'BEGIN { require $ENV{VM_QEMU_PL} }
         my ($ctl, $mon, $serial, $rc, $prefix) = @ARGV;
@@ -90,28 +68,26 @@ follow_switch8() {
     ' "$CTL_SOCK" "$MON_SOCK" "$work/$n/serial.log" "$work/$n.rc" "$work/$n-away")
     [[ $lines == *"ok active=tty2"$'\n'*"ok active=tty1" ]] || fail "$n: the switches did not complete ($lines)"
     for i in 1 2 3; do
-        convert "$work/$n-away$i.ppm" "$work/$n-away$i.png" 2>/dev/null && blank $box "$work/$n-away$i.png" ||
-            fail "$n: drawn while away ($i)"
+        vm_check "$work/$n-away$i.ppm" blank $box >/dev/null || fail "$n: drawn while away ($i)"
     done
-    vm_screen_until $n "$work/$n-back.png" 180 either_part $box 4 || fail "$(seen $n 'no frames after the switch back' "$work/$n-back.png")"
-    vm_screen_until $n "$work/$n-part2.png" 240 shows $box "$part2" 4 || fail "$(seen $n 'no part 2 at 8 bpp' "$work/$n-part2.png")"
+    seen=$(vm_screen_until $n "$work/$n-back.ppm" 180 frame $box 4 "$part1" "$part2") ||
+        fail "$n: no frames after the switch back ($seen)"
+    seen=$(vm_screen_until $n "$work/$n-part2.ppm" 240 frame $box 4 "$part2") || fail "$n: no part 2 at 8 bpp ($seen)"
     line=$(vm_program_end $n)
     [[ $line == *"exited status=0 "* ]] || fail "$n: the show did not end by itself with 0 ($line)"
-    vm_screen $n "$work/$n-end.png"
+    vm_screen $n "$work/$n-end.ppm"
     vm_end $n
     # The console's text comes into the log after the end line: whole once the VM is down.
     grep -q "FBVM-TTY1| - Grimfall - '99" "$work/$n/serial.log" || fail "$n: no closing banner"
-    local grey
-    grey=$(convert "$work/$n-end.png" -format %c histogram:info:- | sed -n 's/^ *\([0-9]*\): (170,170,170).*/\1/p')
-    [ "${grey:-0}" -gt 5000 ] || fail "$n: the console's text is not grey after the show (${grey:-0} pixels)"
+    seen=$(vm_check "$work/$n-end.ppm" grey 5000) || fail "$n: the console's text is not grey after the show ($seen)"
 }
 
 # follow NAME GEOMETRY TOLERANCE DEPTH: part 1 and part 2 in their places,
 # then the program stopped by the VM runner.
 follow() {
-    local n=$1 line
-    vm_screen_until $n "$work/$n-part1.png" 120 shows "$2" "$part1" "$3" || fail "$(seen $n "no part 1 at $4 bpp" "$work/$n-part1.png")"
-    vm_screen_until $n "$work/$n-part2.png" 240 shows "$2" "$part2" "$3" || fail "$(seen $n "no part 2 at $4 bpp" "$work/$n-part2.png")"
+    local n=$1 line seen
+    seen=$(vm_screen_until $n "$work/$n-part1.ppm" 120 frame "$2" "$3" "$part1") || fail "$n: no part 1 at $4 bpp ($seen)"
+    seen=$(vm_screen_until $n "$work/$n-part2.ppm" 240 frame "$2" "$3" "$part2") || fail "$n: no part 2 at $4 bpp ($seen)"
     vm_ctl $n 480 stop >/dev/null
     line=$(vm_program_end $n)
     [[ $line == *stopped-at-deadline* ]] || fail "$n: not stopped by the runner ($line)"
@@ -136,8 +112,5 @@ done
 # place while it shows, so a screenshot may split one block row between two
 # frames (its lower screen row still the last frame's): pixels that differ
 # from their block may lie in one screen row at most.
-shot=$work/double16-part2.png
-rows=$(convert "$shot" \( +clone -sample 50% -sample 200% \) -compose difference -composite -separate -evaluate-sequence max \
-    -threshold 0 -scale "1x$(convert "$shot" -format %h info:)!" -threshold 0 -format '%[fx:round(mean*h)]' info:)
-[ "$rows" -le 1 ] || fail "part 2 at 16 bpp: $rows rows with pixels that differ from their 2x2 block"
+seen=$(vm_check "$work/double16-part2.ppm" doubled) || fail "part 2 at 16 bpp: $seen"
 vm_finish

@@ -5,7 +5,10 @@
 # line on the console, a picture on the screen, the program's end; every
 # wait has a deadline counted from the moment the program started in its VM
 # (a VM may first wait for a free slot: tests/vm/fbvm.sh bounds how many run
-# at once on the machine).
+# at once on the machine). The waits cost the host little: they look with
+# shell builtins a few times a second, and the screens are looked at and
+# judged by one process for a whole wait (vm_screen, $VM_SCREEN), so the CPU
+# goes to the VMs.
 
 # The perl side of the monitor and of the guest's command line.
 export VM_QEMU_PL
@@ -22,9 +25,13 @@ vm_begin() {
     trap vm_cleanup EXIT
     trap 'exit 143' TERM
     trap 'exit 130' INT
-    for tool in qemu-system-x86_64 convert perl flock; do
+    for tool in qemu-system-x86_64 perl flock; do
         command -v $tool >/dev/null || { echo "FAIL: $tool is not installed"; exit 1; }
     done
+    [ -x "${VM_SCREEN:-}" ] || { echo "FAIL: VM_SCREEN does not name the screen checker (the build's tests/vm/vm_screen)"; exit 1; }
+    # nap SECONDS: sleeps in read -t on a fifo nobody writes: the waits
+    # start no sleep process.
+    mkfifo "$work/nap" && exec {vm_nap}<>"$work/nap" || { echo "FAIL: no fifo in $work"; exit 1; }
     [ -f "$data/grafika/1/hatter04.pcx" ] || { echo "FAIL: no data in $data"; exit 1; }
     "$fbvm" --setup >"$work/setup.log" 2>&1 || { echo "FAIL: the VM runner cannot set itself up:"; cat "$work/setup.log"; exit 1; }
 }
@@ -37,14 +44,22 @@ vm_cleanup() {
 # the background (one VM's course each) count as well.
 fail() { echo "FAIL: $*"; echo "$*" >>"$work/failed"; }
 
+nap() { read -r -t "$1" -u "$vm_nap" _ || true; }
+
 # vm_finish: the end of every VM test: on failure (or with SKARN_KEEP_SHOTS
-# set) the screens, logs and serial logs go to a folder of this test's own.
+# set) the screens (as PNG, where ImageMagick is installed), logs and serial
+# logs go to a folder of this test's own.
 vm_finish() {
     local failures
     failures=$(cat "$work/failed" 2>/dev/null | wc -l)
     if [ $failures -gt 0 ] || [ -n "${SKARN_KEEP_SHOTS:-}" ]; then
-        local keep=${SKARN_KEEP_SHOTS:-$(mktemp -d "/tmp/skarn-$vm_test-failed-XXXXXX")} d
-        mkdir -p "$keep" && cp "$work"/*.png "$work"/*.log "$keep"/ 2>/dev/null
+        local keep=${SKARN_KEEP_SHOTS:-$(mktemp -d "/tmp/skarn-$vm_test-failed-XXXXXX")} d f
+        mkdir -p "$keep" && cp "$work"/*.log "$keep"/ 2>/dev/null
+        for f in "$work"/*.ppm; do
+            [ -f "$f" ] || continue
+            f=${f##*/}
+            MAGICK_THREAD_LIMIT=1 convert "$work/$f" "$keep/${f%.ppm}.png" 2>/dev/null || cp "$work/$f" "$keep/"
+        done
         for d in "$work"/*/; do [ -f "$d/serial.log" ] && cp "$d/serial.log" "$keep/$(basename "$d").serial.log"; done
         echo "shots and logs kept in $keep"
     fi
@@ -71,34 +86,41 @@ vm_start() {
 }
 
 # vm_started NAME: waits until the program runs in its VM; false if the
-# runner ended first.
+# runner ended first. Sets vm_t0, the host's clock (ms) at the program's start.
 vm_started() {
     until [ -s "$work/$1/program.started" ]; do
         [ -f "$work/$1.rc" ] && return 1
-        sleep 0.2
+        nap 0.2
     done
+    read -r vm_t0 <"$work/$1/program.started"
 }
 
-# vm_seconds NAME: whole seconds since the program started in its VM.
+# vm_seconds NAME: whole seconds since the program started in its VM, into
+# vm_s (after vm_started NAME).
 vm_seconds() {
     local now=${EPOCHREALTIME/./}
-    echo $(((now / 1000 - $(cat "$work/$1/program.started")) / 1000))
+    vm_s=$(((now / 1000 - vm_t0) / 1000))
 }
 
-# vm_line NAME PATTERN DEADLINE: waits for a serial-log line that begins
-# with PATTERN (a basic regular expression) and prints it; false when none
-# has come DEADLINE seconds after the program's start or the VM is gone.
+# vm_line NAME REGEX DEADLINE: waits for a serial-log line that REGEX (an
+# extended regular expression, anchored at the line's start) matches and
+# prints it; false when none has come DEADLINE seconds after the program's
+# start or the VM is gone. The log is followed from where the last look
+# ended, five looks a second, and whole lines only are judged: the guest may
+# be half-way through the line looked for.
 vm_line() {
-    local line
+    local l part='' fd
     vm_started "$1" || return 1
+    exec {fd}<"$work/$1/serial.log"
     while :; do
-        # Whole lines only (read once, cut at the last newline): the guest
-        # may be half-way through the line looked for.
-        line=$(perl -0777 -pe 's/[^\n]*\z//' "$work/$1/serial.log" | grep -a -m1 -- "^$2" | tr -d '\r')
-        [ -n "$line" ] && { echo "$line"; return 0; }
-        [ -f "$work/$1.rc" ] && return 1
-        [ "$(vm_seconds "$1")" -lt "$3" ] || return 1
-        sleep 0.2
+        while IFS= read -r -u $fd l; do
+            l=$part${l%$'\r'}; part=''
+            [[ $l =~ ^$2 ]] && { echo "$l"; exec {fd}<&-; return 0; }
+        done
+        part+=$l
+        vm_seconds "$1"
+        [ ! -f "$work/$1.rc" ] && [ $vm_s -lt "$3" ] || { exec {fd}<&-; return 1; }
+        nap 0.2
     done
 }
 
@@ -106,7 +128,7 @@ vm_line() {
 # its VM runs: the runner in the guest stops the program after --seconds of
 # the guest's own time, which a busy host stretches on the wall clock.
 vm_program_end() {
-    vm_line "$1" 'FBVM: program \(exited\|stopped\)' 100000
+    vm_line "$1" 'FBVM: program (exited|stopped)' 100000
 }
 
 # vm_ctl NAME DEADLINE COMMAND...: sends COMMAND to the guest (see fbvm.sh
@@ -117,7 +139,8 @@ vm_ctl() {
     shift 2
     vm_started "$name" || return 1
     . "$work/$name/sockets"
-    left=$((deadline - $(vm_seconds "$name")))
+    vm_seconds "$name"
+    left=$((deadline - vm_s))
     [ $left -gt 0 ] || left=1
     perl -e 'BEGIN { require $ENV{VM_QEMU_PL} }
         my ($sock, $serial, $rc, $left, $cmd) = @ARGV;
@@ -130,67 +153,37 @@ vm_ctl() {
 # vm_end NAME: asks the VM to power off and waits for its runner to end.
 vm_end() {
     vm_ctl "$1" 100000 poweroff >/dev/null
-    while [ ! -f "$work/$1.rc" ]; do sleep 0.2; done
+    while [ ! -f "$work/$1.rc" ]; do nap 0.2; done
 }
 
-# vm_dump NAME OUT.ppm: the VM's screen now, as qemu writes it: no
-# conversion, so quick enough for screens taken while the guest waits.
-vm_dump() {
+# vm_screen NAME OUT.ppm: what the VM's screen shows now, as qemu writes it.
+vm_screen() {
     local MON_SOCK
     [ -f "$work/$1/sockets" ] || return 1
     . "$work/$1/sockets"
-    rm -f "$2"
-    perl -e 'BEGIN { require $ENV{VM_QEMU_PL} }
-        $SIG{ALRM} = sub { exit 1 }; alarm 60;
-        mon_open($ARGV[0]) && mon("screendump $ARGV[1]") or exit 1;
-    ' "$MON_SOCK" "$2" && [ -s "$2" ]
+    "$VM_SCREEN" look "$MON_SOCK" "$2"
 }
 
-# vm_screen NAME OUT.png: what the VM's screen shows now.
-vm_screen() {
-    vm_dump "$1" "$work/$1.ppm" && convert "$work/$1.ppm" "$2" 2>/dev/null
-}
-
-# vm_screen_until NAME OUT.png DEADLINE CHECK...: takes screens until
-# CHECK OUT.png passes; false when none has by DEADLINE seconds after the
-# program's start (OUT.png is then the last screen taken).
+# vm_screen_until NAME OUT.ppm DEADLINE CHECK...: a look at the screen every
+# half second until one passes CHECK (see tests/vm/vm_screen.h); false when
+# none has by DEADLINE seconds after the program's start (OUT.ppm is then
+# the last look). Prints what the last look showed.
 vm_screen_until() {
-    local name=$1 out=$2 deadline=$3
+    local name=$1 out=$2 deadline=$3 MON_SOCK
     shift 3
-    vm_started "$name" || return 1
-    while :; do
-        vm_screen "$name" "$out" && "$@" "$out" && return 0
-        [ -f "$work/$name.rc" ] && return 1
-        [ "$(vm_seconds "$name")" -lt "$deadline" ] || return 1
-        sleep 0.5
-    done
+    vm_started "$name" || { echo "no program"; return 1; }
+    . "$work/$name/sockets"
+    "$VM_SCREEN" until "$MON_SOCK" "$out" "$work/$name/program.started" "$deadline" "$work/$name.rc" "$@"
 }
 
-# vm_text_rows SHOT: one checksum per text row (16 pixels high) of a
-# console screenshot, top to bottom.
-vm_text_rows() {
-    local h w
-    read -r w h <<< "$(convert "$1" -format '%w %h' info:)"
-    for ((y = 0; y + 16 <= h; y += 16)); do
-        convert "$1" -crop "${w}x16+0+$y" +repage rgb:- | md5sum | cut -c1-12
-    done
+# vm_check SHOT CHECK...: SHOT passes CHECK; prints what it showed.
+vm_check() {
+    "$VM_SCREEN" check "$@"
 }
 
 # vm_same_text SHOT REF: true when SHOT shows at least 12 successive text
 # rows, not all blank, just as REF (a console that never left text) shows
 # them, wherever the console had scrolled to.
 vm_same_text() {
-    [ -f "$1" ] && [ -f "$2" ] || return 1
-    local blank
-    blank=$(head -c $(($(convert "$1" -format '%w' info:) * 16 * 3)) /dev/zero | md5sum | cut -c1-12)
-    awk -v blank="$blank" 'NR == FNR {ref[FNR] = $1; n = FNR; next}
-        {shot[FNR] = $1; m = FNR}
-        END {
-            for (i = 1; i <= m; i++) for (j = 1; j <= n; j++) {
-                k = 0; lit = 0
-                while (i + k <= m && j + k <= n && shot[i + k] == ref[j + k]) { lit += ref[j + k] != blank; k++ }
-                if (k >= 12 && lit >= 8) exit 0
-            }
-            exit 1
-        }' <(vm_text_rows "$2") <(vm_text_rows "$1")
+    [ -f "$1" ] && [ -f "$2" ] && vm_check "$1" text-of "$2" >/dev/null
 }

@@ -47,10 +47,17 @@ sub ctl {
     my $s = vm_connect($sock, $end, $rc) or return undef;
     $s->autoflush(1);
     print $s "$id $cmd\n";
+    # The log is followed from where the last look ended, whole lines only:
+    # the guest may be half-way through this one.
+    my ($f, $at) = (undef, 0);
     while (time < $end) {
-        if (open my $f, "<", $serial) {
-            # Whole lines only: the guest may be half-way through this one.
-            while (<$f>) { return $1 if /^FBVM: ctl \Q$id\E (.*?)\r?\n\z/ }
+        if ($f || open $f, "<", $serial) {
+            seek $f, $at, 0;
+            while (my $l = <$f>) {
+                last unless $l =~ /\n\z/;
+                $at = tell $f;
+                return $1 if $l =~ /^FBVM: ctl \Q$id\E (.*?)\r?\n\z/;
+            }
         }
         return undef if -e $rc;
         sleep 0.1;
