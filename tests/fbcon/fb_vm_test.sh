@@ -32,7 +32,7 @@ start() {   # start NAME REPLY FBVM-OPTIONS...
     shift 2
     vm_start "$name" --answers "$work/$name.answers" --workdir "$data" --seconds 600 "$@" -- "$program"
 }
-start switch8 1 --depth 8 --size 640x480
+start switch8 1 --long --depth 8 --size 640x480
 start full32 3 --depth 32 --size 800x600
 start double16 3 --depth 16 --size 640x480
 

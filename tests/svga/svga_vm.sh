@@ -20,11 +20,11 @@ fbvm=$(realpath "$3")
 . "$(dirname "$0")/../vm/vm_lib.sh"
 vm_begin svga_vm
 
-start() {   # start NAME ANSWERS
+start() {   # start NAME ANSWERS [FBVM-OPTIONS...]
     printf "$2" >"$work/$1.answers"
-    vm_start "$1" --fb none --workdir "$data" --answers "$work/$1.answers" --seconds 600 -- "$program"
+    vm_start "$1" --fb none --workdir "$data" --answers "$work/$1.answers" --seconds 600 "${@:3}" -- "$program"
 }
-start m2 '0\n2\n'
+start m2 '0\n2\n' --long
 start m6 '0\n6\n'
 start m4 '0\n4\n'
 start ref '0\n'
