@@ -10,6 +10,9 @@
 # judged by one process for a whole wait (vm_screen, $VM_SCREEN), so the CPU
 # goes to the VMs.
 
+# nap and log_next: the waits start no process.
+. "$(dirname "${BASH_SOURCE[0]}")/vm_follow.sh"
+
 # The perl side of the monitor and of the guest's command line.
 export VM_QEMU_PL
 VM_QEMU_PL=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/vm_qemu.pl
@@ -29,9 +32,7 @@ vm_begin() {
         command -v $tool >/dev/null || { echo "FAIL: $tool is not installed"; exit 1; }
     done
     [ -x "${VM_SCREEN:-}" ] || { echo "FAIL: VM_SCREEN does not name the screen checker (the build's tests/vm/vm_screen)"; exit 1; }
-    # nap SECONDS: sleeps in read -t on a fifo nobody writes: the waits
-    # start no sleep process.
-    mkfifo "$work/nap" && exec {vm_nap}<>"$work/nap" || { echo "FAIL: no fifo in $work"; exit 1; }
+    nap_open "$work" || { echo "FAIL: no fifo in $work"; exit 1; }
     [ -f "$data/grafika/1/hatter04.pcx" ] || { echo "FAIL: no data in $data"; exit 1; }
     "$fbvm" --setup >"$work/setup.log" 2>&1 || { echo "FAIL: the VM runner cannot set itself up:"; cat "$work/setup.log"; exit 1; }
 }
@@ -43,8 +44,6 @@ vm_cleanup() {
 # fail WHAT: one failed check; the count lives in a file, so checks run in
 # the background (one VM's course each) count as well.
 fail() { echo "FAIL: $*"; echo "$*" >>"$work/failed"; }
-
-nap() { read -r -t "$1" -u "$vm_nap" _ || true; }
 
 # vm_finish: the end of every VM test: on failure (or with SKARN_KEEP_SHOTS
 # set) the screens (as PNG, where ImageMagick is installed), logs and serial
@@ -109,15 +108,13 @@ vm_seconds() {
 # ended, five looks a second, and whole lines only are judged: the guest may
 # be half-way through the line looked for.
 vm_line() {
-    local l part='' fd
+    local LINE LOG_PART='' fd
     vm_started "$1" || return 1
     exec {fd}<"$work/$1/serial.log"
     while :; do
-        while IFS= read -r -u $fd l; do
-            l=$part${l%$'\r'}; part=''
-            [[ $l =~ ^$2 ]] && { echo "$l"; exec {fd}<&-; return 0; }
+        while log_next $fd; do
+            [[ $LINE =~ ^$2 ]] && { echo "$LINE"; exec {fd}<&-; return 0; }
         done
-        part+=$l
         vm_seconds "$1"
         [ ! -f "$work/$1.rc" ] && [ $vm_s -lt "$3" ] || { exec {fd}<&-; return 1; }
         nap 0.2
@@ -179,11 +176,4 @@ vm_screen_until() {
 # vm_check SHOT CHECK...: SHOT passes CHECK; prints what it showed.
 vm_check() {
     "$VM_SCREEN" check "$@"
-}
-
-# vm_same_text SHOT REF: true when SHOT shows at least 12 successive text
-# rows, not all blank, just as REF (a console that never left text) shows
-# them, wherever the console had scrolled to.
-vm_same_text() {
-    [ -f "$1" ] && [ -f "$2" ] && vm_check "$1" text-of "$2" >/dev/null
 }

@@ -84,16 +84,19 @@ static bool mon_open(const std::string &sock)
     }
 }
 
+// False when the monitor has gone (with qemu): it is closed then.
 static bool mon(const std::string &cmd)
 {
     const std::string line = cmd + "\n";
-    if (mon_fd < 0 || send(mon_fd, line.data(), line.size(), MSG_NOSIGNAL) != ssize_t(line.size()))
-        return false;
-    if (cmd == "stop")
-        mon_frozen = true;
-    if (cmd == "cont")
-        mon_frozen = false;
-    return mon_prompt();
+    if (mon_fd >= 0 && send(mon_fd, line.data(), line.size(), MSG_NOSIGNAL) == ssize_t(line.size()) &&
+        mon_prompt()) {
+        mon_frozen = cmd == "stop" || (mon_frozen && cmd != "cont");
+        return true;
+    }
+    if (mon_fd >= 0)
+        close(mon_fd);
+    mon_fd = -1;
+    return false;
 }
 
 // A frozen VM is let go however this program ends.
@@ -122,25 +125,22 @@ static int until(const std::vector<std::string> &a)
     if (!(f >> started_ms) || !mon_open(a[0]))
         return 2;
     const double end = started_ms / 1000 + atof(a[3].c_str());
-    const std::vector<std::string> check(a.begin() + 5, a.end());
+    Check check;
     std::string account = "no screen";
+    if (!check_prepare(std::vector<std::string>(a.begin() + 5, a.end()), &check, &account)) {
+        fprintf(stderr, "vm_screen: %s\n", account.c_str());
+        return 2;
+    }
     for (;;) {
         Shot shot;
-        bool bad;
-        if (look(a[1], &shot)) {
-            if (shot_check(shot, check, &account, &bad)) {
-                printf("%s\n", account.c_str());
-                return 0;
-            }
-            if (bad) {
-                fprintf(stderr, "vm_screen: %s\n", account.c_str());
-                return 2;
-            }
-        } else if (!mon_open(a[0])) {
-            account = "the VM is gone";
+        if (look(a[1], &shot) && check_judge(check, shot, &account)) {
+            printf("%s\n", account.c_str());
+            return 0;
         }
+        if (mon_fd < 0)
+            account = "the VM is gone";
         // The program's own folder gone: its test has ended.
-        if (exists(a[4]) || !exists(a[2]) || now_s() >= end || mon_fd < 0) {
+        if (mon_fd < 0 || exists(a[4]) || !exists(a[2]) || now_s() >= end) {
             printf("%s\n", account.c_str());
             return 1;
         }
@@ -173,10 +173,7 @@ static int closing(const std::vector<std::string> &a)
         Shot shot;
         if (!mon("stop"))
             return 2;
-        unlink(file);
-        if (!mon(std::string("screendump ") + file))
-            return 2;
-        const char *what = shot_read_ppm(file, &shot) ? closing_judge(c, shot) : "other";
+        const char *what = look(file, &shot) ? closing_judge(c, shot) : "other";
         if (kept || strcmp(what, "other") != 0) {
             printf("%s %s\n", file, what);
             fflush(stdout);
@@ -219,15 +216,19 @@ int main(int argc, char **argv)
     }
     if (cmd == "check" && rest.size() >= 2) {
         Shot shot;
+        Check check;
         std::string account;
-        bool bad;
+        if (!check_prepare(std::vector<std::string>(rest.begin() + 1, rest.end()), &check, &account)) {
+            fprintf(stderr, "vm_screen: %s\n", account.c_str());
+            return 2;
+        }
         if (!shot_read_ppm(rest[0], &shot)) {
             printf("no screen in %s\n", rest[0].c_str());
             return 1;
         }
-        const bool ok = shot_check(shot, std::vector<std::string>(rest.begin() + 1, rest.end()), &account, &bad);
+        const bool ok = check_judge(check, shot, &account);
         printf("%s\n", account.c_str());
-        return bad ? 2 : !ok;
+        return !ok;
     }
     if (cmd == "until" && rest.size() >= 6)
         return until(rest);

@@ -24,8 +24,8 @@ bool shot_parse_ppm(const std::string &bytes, Shot *out);
 bool shot_read_pcx(const std::string &path, Shot *picture, std::vector<uint8_t> *palette);
 bool shot_parse_pcx(const std::string &bytes, Shot *picture, std::vector<uint8_t> *palette);
 
-// Judges SHOT by the check ARGS names (args[0]) and its arguments, where
-// pictures and palettes are files:
+// A check of a screen, named by args[0], with its arguments, where pictures
+// and palettes are files:
 //   size WxH                  the screen is WxH
 //   part WxH PALETTE.pcx      a frame of many colours (32 or more), all from
 //                             the palette as a 6-bit VGA DAC holds it and qemu
@@ -42,9 +42,20 @@ bool shot_parse_pcx(const std::string &bytes, Shot *picture, std::vector<uint8_t
 //                             high) just as REF shows them, 8 of them not blank
 //   doubled                   each pixel doubled: pixels that differ from
 //                             their 2x2 block lie in one screen row at most
-// True when the screen passes; ACCOUNT gets what was seen (or why the
-// arguments are wrong, with *bad set).
-bool shot_check(const Shot &shot, const std::vector<std::string> &args, std::string *account, bool *bad);
+// Its files are read once, by check_prepare, for all the looks of a wait.
+struct Check {
+    std::string name;
+    int w = 0, h = 0;              // size, part; the box of frame, blank
+    int x = 0, y = 0;              // the box's corner
+    long n = 0;                    // frame's tolerance, grey's count
+    std::vector<uint32_t> colours; // part: the widened palette, sorted
+    std::vector<std::vector<uint8_t>> palettes; // frame
+    Shot ref;                      // text-of
+};
+// False, with WHY, for a check it does not know or a file it cannot read.
+bool check_prepare(const std::vector<std::string> &args, Check *c, std::string *why);
+// True when SHOT passes C; ACCOUNT gets what was seen.
+bool check_judge(const Check &c, const Shot &shot, std::string *account);
 
 // The closing picture of the SVGA show, 320x240, shown doubled at 640x480
 // and fading in twenty steps.

@@ -117,23 +117,16 @@ bool shot_read_pcx(const std::string &path, Shot *pic, std::vector<uint8_t> *pal
 // copied into the two new ones.
 static int dac_widen(int v) { return v * 4 + (v % 2) * 3; }
 
-namespace {
-struct Box {
-    int w, h, x, y;
-    bool has(int px, int py) const { return px >= x && px < x + w && py >= y && py < y + h; }
-};
-} // namespace
-
-static bool parse_box(const std::string &s, Box *b)
+static bool parse_box(const std::string &s, Check *c)
 {
     char tail;
-    return sscanf(s.c_str(), "%dx%d+%d+%d%c", &b->w, &b->h, &b->x, &b->y, &tail) == 4 && b->w > 0 && b->h > 0 &&
-           b->x >= 0 && b->y >= 0;
+    return sscanf(s.c_str(), "%dx%d+%d+%d%c", &c->w, &c->h, &c->x, &c->y, &tail) == 4 && c->w > 0 && c->h > 0 &&
+           c->x >= 0 && c->y >= 0;
 }
-static bool parse_size(const std::string &s, int *w, int *h)
+static bool parse_size(const std::string &s, Check *c)
 {
     char tail;
-    return sscanf(s.c_str(), "%dx%d%c", w, h, &tail) == 2;
+    return sscanf(s.c_str(), "%dx%d%c", &c->w, &c->h, &tail) == 2;
 }
 
 static std::string printed(const char *fmt, double a, double b = 0)
@@ -160,37 +153,39 @@ static std::unordered_set<uint32_t> colours_in(const Shot &s, int x0, int y0, in
     return seen;
 }
 
-static bool check_part(const Shot &s, int w, int h, const std::vector<uint8_t> &pal, std::string *account)
+static bool box_fits(const Check &c, const Shot &s, std::string *account)
 {
-    if (s.w != w || s.h != h) {
+    if (c.x + c.w <= s.w && c.y + c.h <= s.h)
+        return true;
+    *account = "the screen is smaller than the box";
+    return false;
+}
+
+static bool check_part(const Check &c, const Shot &s, std::string *account)
+{
+    if (s.w != c.w || s.h != c.h) {
         *account = "the screen is " + std::to_string(s.w) + "x" + std::to_string(s.h);
         return false;
     }
-    std::unordered_set<uint32_t> allowed;
-    for (int i = 0; i < 256; i++)
-        allowed.insert(uint32_t(dac_widen(pal[3 * i] / 4)) << 16 | dac_widen(pal[3 * i + 1] / 4) << 8 |
-                       dac_widen(pal[3 * i + 2] / 4));
     const auto seen = colours_in(s, 0, 0, s.w, s.h);
     size_t foreign = 0;
-    for (uint32_t c : seen)
-        foreign += !allowed.count(c);
+    for (uint32_t col : seen)
+        foreign += !std::binary_search(c.colours.begin(), c.colours.end(), col);
     const size_t corner = colours_in(s, s.w - s.w / 4, s.h - s.h / 4, s.w, s.h).size();
     *account = std::to_string(seen.size()) + " colours, " + std::to_string(foreign) + " not in the palette, " +
                std::to_string(corner) + " in the bottom right quarter";
     return seen.size() >= 32 && foreign == 0 && corner >= 8;
 }
 
-static bool check_frame(const Shot &s, const Box &box, int tol, const std::vector<std::vector<uint8_t>> &palettes,
-                        std::string *account)
+static bool check_frame(const Check &c, const Shot &s, std::string *account)
 {
-    if (box.x + box.w > s.w || box.y + box.h > s.h) {
-        *account = "the screen is smaller than the box";
+    if (!box_fits(c, s, account))
         return false;
-    }
+    auto inside = [&](int x, int y) { return x >= c.x && x < c.x + c.w && y >= c.y && y < c.y + c.h; };
     std::unordered_set<uint32_t> outside;
     for (int y = 0; y < s.h && outside.size() < 2; y++)
         for (int x = 0; x < s.w; x++)
-            if (!box.has(x, y))
+            if (!inside(x, y))
                 outside.insert(pixel(s, x, y));
     if (outside.size() > 1) {
         *account = "drawn outside the box";
@@ -198,19 +193,20 @@ static bool check_frame(const Shot &s, const Box &box, int tol, const std::vecto
     }
     // Each colour once: a frame holds a few hundred.
     std::unordered_map<uint32_t, size_t> histogram;
-    for (int y = box.y; y < box.y + box.h; y++)
-        for (int x = box.x; x < box.x + box.w; x++)
+    for (int y = c.y; y < c.y + c.h; y++)
+        for (int x = c.x; x < c.x + c.w; x++)
             histogram[pixel(s, x, y)]++;
-    const double total = double(box.w) * box.h;
+    const double total = double(c.w) * c.h;
+    const int tol = int(c.n);
     size_t lit = 0;
-    for (auto [c, n] : histogram)
-        if ((c >> 16) > 32 || (c >> 8 & 255) > 32 || (c & 255) > 32)
+    for (auto [col, n] : histogram)
+        if ((col >> 16) > 32 || (col >> 8 & 255) > 32 || (col & 255) > 32)
             lit += n;
     double best = 0;
-    for (const auto &pal : palettes) {
+    for (const auto &pal : c.palettes) {
         size_t fit = 0;
-        for (auto [c, n] : histogram) {
-            const int r = c >> 16, g = c >> 8 & 255, b = c & 255;
+        for (auto [col, n] : histogram) {
+            const int r = col >> 16, g = col >> 8 & 255, b = col & 255;
             for (int i = 0; i < 256; i++)
                 if (abs(r - pal[3 * i]) <= tol && abs(g - pal[3 * i + 1]) <= tol && abs(b - pal[3 * i + 2]) <= tol) {
                     fit += n;
@@ -269,54 +265,72 @@ static bool check_doubled(const Shot &s, std::string *account)
     return rows <= 1;
 }
 
-bool shot_check(const Shot &s, const std::vector<std::string> &args, std::string *account, bool *bad)
+bool check_prepare(const std::vector<std::string> &args, Check *c, std::string *why)
 {
-    const std::string what = args.empty() ? "" : args[0];
+    *c = Check();
+    c->name = args.empty() ? "" : args[0];
+    const std::string &name = c->name;
     const size_t n = args.size();
-    int w, h;
-    Box box;
-    *bad = false;
-    if (what == "size" && n == 2 && parse_size(args[1], &w, &h)) {
-        *account = "the screen is " + std::to_string(s.w) + "x" + std::to_string(s.h);
-        return s.w == w && s.h == h;
-    }
-    if (what == "part" && n == 3 && parse_size(args[1], &w, &h)) {
-        std::vector<uint8_t> pal;
-        if (shot_read_pcx(args[2], nullptr, &pal))
-            return check_part(s, w, h, pal, account);
-    } else if (what == "frame" && n >= 4 && parse_box(args[1], &box)) {
-        std::vector<std::vector<uint8_t>> palettes(n - 3);
-        bool ok = true;
+    std::vector<uint8_t> pal;
+    bool ok = false;
+    if (name == "size" && n == 2)
+        ok = parse_size(args[1], c);
+    else if (name == "part" && n == 3 && parse_size(args[1], c) && shot_read_pcx(args[2], nullptr, &pal)) {
+        for (int i = 0; i < 256; i++)
+            c->colours.push_back(uint32_t(dac_widen(pal[3 * i] / 4)) << 16 | dac_widen(pal[3 * i + 1] / 4) << 8 |
+                                 dac_widen(pal[3 * i + 2] / 4));
+        std::sort(c->colours.begin(), c->colours.end());
+        ok = true;
+    } else if (name == "frame" && n >= 4 && parse_box(args[1], c)) {
+        c->n = atol(args[2].c_str());
+        c->palettes.resize(n - 3);
+        ok = true;
         for (size_t i = 3; i < n; i++)
-            ok = ok && shot_read_pcx(args[i], nullptr, &palettes[i - 3]);
-        if (ok)
-            return check_frame(s, box, atoi(args[2].c_str()), palettes, account);
-    } else if (what == "blank" && n == 2 && parse_box(args[1], &box)) {
-        if (box.x + box.w <= s.w && box.y + box.h <= s.h) {
-            const size_t c = colours_in(s, box.x, box.y, box.x + box.w, box.y + box.h).size();
-            *account = std::to_string(c) + " colours in the box";
-            return c == 1;
-        }
-        *account = "the screen is smaller than the box";
-        return false;
-    } else if (what == "text" && n == 1) {
-        const size_t c = colours_in(s, 0, 0, s.w, s.h).size(), grey = count_colour(s, 0xaaaaaa);
-        *account = std::to_string(c) + " colours, " + std::to_string(grey) + " grey pixels";
-        return c == 2 && grey > 100;
-    } else if (what == "grey" && n == 2) {
+            ok = ok && shot_read_pcx(args[i], nullptr, &c->palettes[i - 3]);
+    } else if (name == "blank" && n == 2)
+        ok = parse_box(args[1], c);
+    else if ((name == "text" || name == "doubled") && n == 1)
+        ok = true;
+    else if (name == "grey" && n == 2) {
+        c->n = atol(args[1].c_str());
+        ok = true;
+    } else if (name == "text-of" && n == 2)
+        ok = shot_read_ppm(args[1], &c->ref);
+    if (!ok)
+        *why = "cannot check " + (name.empty() ? std::string("nothing") : name) + " with these arguments";
+    return ok;
+}
+
+bool check_judge(const Check &c, const Shot &s, std::string *account)
+{
+    if (c.name == "size") {
+        *account = "the screen is " + std::to_string(s.w) + "x" + std::to_string(s.h);
+        return s.w == c.w && s.h == c.h;
+    }
+    if (c.name == "part")
+        return check_part(c, s, account);
+    if (c.name == "frame")
+        return check_frame(c, s, account);
+    if (c.name == "blank") {
+        if (!box_fits(c, s, account))
+            return false;
+        const size_t n = colours_in(s, c.x, c.y, c.x + c.w, c.y + c.h).size();
+        *account = std::to_string(n) + " colours in the box";
+        return n == 1;
+    }
+    if (c.name == "text") {
+        const size_t n = colours_in(s, 0, 0, s.w, s.h).size(), grey = count_colour(s, 0xaaaaaa);
+        *account = std::to_string(n) + " colours, " + std::to_string(grey) + " grey pixels";
+        return n == 2 && grey > 100;
+    }
+    if (c.name == "grey") {
         const size_t grey = count_colour(s, 0xaaaaaa);
         *account = std::to_string(grey) + " grey pixels";
-        return grey > size_t(atol(args[1].c_str()));
-    } else if (what == "text-of" && n == 2) {
-        Shot ref;
-        if (shot_read_ppm(args[1], &ref))
-            return check_text_of(s, ref, account);
-    } else if (what == "doubled" && n == 1) {
-        return check_doubled(s, account);
+        return grey > size_t(c.n);
     }
-    *bad = true;
-    *account = "cannot check " + (what.empty() ? std::string("nothing") : what) + " with these arguments";
-    return false;
+    if (c.name == "text-of")
+        return check_text_of(s, c.ref, account);
+    return check_doubled(s, account);
 }
 
 // A component c at fade level k as the show computes it (c * k / 20 in
